@@ -1,0 +1,127 @@
+// The form view that fills the main frame, and the keep-alive engine it owns:
+// the interval and host controls, the option flags, the one-second countdown,
+// the probe cycle over asynchronous sockets and the statistics counters.
+#pragma once
+
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
+#include "platform/Winsock.h"
+#include "res/resource.h"
+#include "ui/TrayNotifyIcon.h"
+
+// Private messages of the view.
+constexpr UINT WM_SOCKET_EVENT = WM_APP + 0x08;
+constexpr UINT WM_HOST_RESOLVED = WM_APP + 0x10;
+constexpr UINT WM_LOCAL_RESOLVED = WM_APP + 0x18;
+constexpr UINT WM_TRAY_NOTIFY = WM_APP + 0x64;
+
+// Timers of the view.
+constexpr UINT IDT_TICK = 101;
+constexpr UINT IDT_AUTOSTART = 103;
+
+// What RecordProblem counts.
+constexpr int PROBLEM_HTTP = 0;
+constexpr int PROBLEM_DNS = 1;
+constexpr int PROBLEM_SOCKET = 2;
+
+// The five host names of a new list, in their order.
+extern const char* const g_aszDefaultHostNames[5];
+
+class CProdletView : public CFormView {
+    DECLARE_DYNCREATE(CProdletView)
+
+public:
+    CProdletView();
+    ~CProdletView() override;
+
+    void OnInitialUpdate() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    // ---- scheduling
+    void OnStart();
+    void ApplyInterval();
+    void StopRunning(BOOL bNotifyTray);
+    void PickRandomTarget();
+    void PickRandomHost();
+    void SetNextTarget();
+    void ShowCountdown();
+    CString TimeStampFooter() const;
+    void ComputeFrameRect();
+
+    // ---- probe cycle
+    void GetLocalAddress();
+    void ValidateHostName();
+    void TryNextHost(BOOL bAfterLookup, const CString& strHost);
+    void RunTheJob(BOOL bUseNewHost);
+    SOCKET ConnectToHost(const CString& strHost);
+    SOCKET OpenSocket(const CString& strHost, const CString& strPort);
+    void SendRequest();
+    void RecordProblem(int nKind, const CString& strHost);
+
+    // ---- host-name list
+    void LoadHostNames();
+    void SaveHostNames(const CString& strHost);
+
+    // ---- message and command handlers
+    void OnTimer(UINT nIDEvent);
+    void OnDestroy();
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSocketEvent(WPARAM wParam, LPARAM lParam);
+    LRESULT OnHostResolved(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLocalHostResolved(WPARAM wParam, LPARAM lParam);
+    void OnReturnToTray();
+    void OnRestore();
+    void OnExit();
+    void OnShutdown();
+    void OnAbout();
+
+    // The request a probe sends, for the local address strLocalIP.
+    static CString BuildRequest(const CString& strLocalIP);
+    // The countdown text for nSecondsLeft ("24:59", " 1:05").
+    static CString FormatCountdown(int nSecondsLeft);
+
+    // ---- members, in the order the engine's description gives them
+    CTrayNotifyIcon m_TrayIcon;
+    HICON m_hIcons[2];
+    CButton m_btnStart;
+    CComboBox m_cbHostNames;
+    CEdit m_editOften;
+    CStatic m_stNextLabel;
+    CStatic m_stCountdown;
+    CStatic m_stStatus;
+    DWORD m_dwLaunchTick;
+    CString m_strLaunchTime;
+    BOOL m_bHaveLocalIP;
+    SOCKET m_socket;
+    CString m_strLocalIP;
+    CSize m_sizeFrame;
+    BOOL m_bFrameSizeValid;
+    BOOL m_bWaiting;
+    char m_recvBuf[1026];
+    int m_nElapsed;
+    int m_nIntervalSecs;
+    int m_nTargetSecs;
+    CString m_strOften;
+    CString m_strCurrentHost;
+    int m_nHostSel;
+    CString m_strNewHost;
+    BOOL m_bUseNewHost;
+    BOOL m_bBusy;
+    BOOL m_bTickTimer;
+    BOOL m_bAutoStartTimer;
+    BOOL m_bFreshStart;
+    BOOL m_bIgnore;
+    BOOL m_bRandomName;
+    BOOL m_bRandomTime;
+    BOOL m_bAutoStart;
+    BOOL m_bDebug;
+    int m_nDnsFailures;
+    int m_nHttpFailures;
+    int m_nSocketFailures;
+    int m_nSuccesses;
+    BOOL m_bNewProblem;
+    CString m_strLastProblemHost;
+    alignas(HOSTENT) char m_hostBuf[MAXGETHOSTSTRUCT];
+
+    DECLARE_MESSAGE_MAP()
+};

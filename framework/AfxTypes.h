@@ -1,0 +1,104 @@
+// Basic types, constants and helpers of our application framework.
+// The vocabulary is the one the program was written in: BOOL flags, UINT ids,
+// WPARAM/LPARAM message parameters, screen rectangles in pixels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using BOOL = int;
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+using CString = std::string;
+
+class CWnd;
+using HWND = CWnd*;
+
+struct AFX_ICON;
+using HICON = const AFX_ICON*;
+
+struct CPoint {
+    int x = 0;
+    int y = 0;
+};
+
+struct CSize {
+    int cx = 0;
+    int cy = 0;
+};
+
+struct CRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+struct MINMAXINFO {
+    CPoint ptReserved;
+    CPoint ptMaxSize;
+    CPoint ptMaxPosition;
+    CPoint ptMinTrackSize;
+    CPoint ptMaxTrackSize;
+};
+
+constexpr WORD LOWORD(LPARAM l) { return static_cast<WORD>(static_cast<std::uintptr_t>(l) & 0xFFFF); }
+constexpr WORD HIWORD(LPARAM l) { return static_cast<WORD>((static_cast<std::uintptr_t>(l) >> 16) & 0xFFFF); }
+constexpr LPARAM MAKELPARAM(WORD lo, WORD hi)
+{
+    return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
+}
+
+// Window messages.
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_GETMINMAXINFO = 0x0024;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_APP = 0x8000;
+
+// Show states.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// Message box types and results.
+constexpr UINT MB_OK = 0x0000;
+constexpr UINT MB_ICONSTOP = 0x0010;
+constexpr UINT MB_ICONEXCLAMATION = 0x0030;
+constexpr UINT MB_ICONINFORMATION = 0x0040;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// Window styles (only what the program's templates and frame use).
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD ES_RIGHT = 0x0002;
+constexpr DWORD SS_LEFT = 0x0000;
+constexpr DWORD SS_CENTER = 0x0001;
+constexpr DWORD SS_RIGHT = 0x0002;
+
+// printf-style formatting into a CString. The format is always a literal of
+// ours; texts from the user or the network go in as arguments only.
+CString AfxFormat(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));

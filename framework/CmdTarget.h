@@ -1,0 +1,94 @@
+// Message maps: each class that handles messages lists them in a constant
+// table, chained to its base class's table. Dispatch walks the chain from the
+// most derived class; the first entry that matches wins.
+#pragma once
+
+#include "AfxTypes.h"
+
+class CCmdTarget;
+using AFX_PMSG = void (CCmdTarget::*)();
+
+enum AfxSig {
+    AfxSig_end = 0,
+    AfxSig_vv,      // void OnXxx()
+    AfxSig_vu,      // void OnTimer(UINT nIDEvent)
+    AfxSig_lwl,     // LRESULT OnXxx(WPARAM, LPARAM)
+    AfxSig_vMMI,    // void OnGetMinMaxInfo(MINMAXINFO*)
+};
+
+struct AFX_MSGMAP_ENTRY {
+    UINT nMessage;  // WM_COMMAND for commands
+    UINT nID;       // command id for WM_COMMAND, else 0
+    AfxSig nSig;
+    AFX_PMSG pfn;
+};
+
+struct AFX_MSGMAP {
+    const AFX_MSGMAP* pBaseMap;
+    const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+#define DECLARE_MESSAGE_MAP()                          \
+protected:                                             \
+    static const AFX_MSGMAP_ENTRY _messageEntries[];   \
+public:                                                \
+    static const AFX_MSGMAP messageMap;                \
+    const AFX_MSGMAP* GetMessageMap() const override;  \
+private:
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; } \
+    const AFX_MSGMAP theClass::messageMap = {&baseClass::messageMap, &theClass::_messageEntries[0]}; \
+    const AFX_MSGMAP_ENTRY theClass::_messageEntries[] = {
+
+#define END_MESSAGE_MAP() {0, 0, AfxSig_end, nullptr}};
+
+// The handler's class must derive from CCmdTarget (single inheritance), so the
+// pointer to member converts to the base and back without adjustment.
+#define AFX_MSG_CAST(sig, fn) reinterpret_cast<AFX_PMSG>(static_cast<sig>(fn))
+
+#define ON_COMMAND(id, fn) {WM_COMMAND, static_cast<UINT>(id), AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
+#define ON_BN_CLICKED(id, fn) ON_COMMAND(id, fn)
+#define ON_MESSAGE(msg, fn) \
+    {static_cast<UINT>(msg), 0, AfxSig_lwl, AFX_MSG_CAST(LRESULT (CCmdTarget::*)(WPARAM, LPARAM), fn)},
+#define ON_WM_TIMER(fn) {WM_TIMER, 0, AfxSig_vu, AFX_MSG_CAST(void (CCmdTarget::*)(UINT), fn)},
+#define ON_WM_DESTROY(fn) {WM_DESTROY, 0, AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
+#define ON_WM_CLOSE(fn) {WM_CLOSE, 0, AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
+#define ON_WM_GETMINMAXINFO(fn) \
+    {WM_GETMINMAXINFO, 0, AfxSig_vMMI, AFX_MSG_CAST(void (CCmdTarget::*)(MINMAXINFO*), fn)},
+
+// Root of the framework's classes: anything that can be created by class
+// name or owned through a base pointer.
+class CObject {
+public:
+    virtual ~CObject() = default;
+};
+
+class CCmdTarget : public CObject {
+public:
+    CCmdTarget() = default;
+    CCmdTarget(const CCmdTarget&) = delete;
+    CCmdTarget& operator=(const CCmdTarget&) = delete;
+    ~CCmdTarget() override = default;
+
+    static const AFX_MSGMAP messageMap;
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+    // Command routing: handle command nID here; TRUE if some handler took it.
+    // Windows extend this to pass the command on (view -> frame -> application).
+    virtual BOOL OnCmdMsg(UINT nID);
+
+    // Wait cursor, counted: every Begin needs its End; an End without a Begin
+    // does nothing.
+    void BeginWaitCursor();
+    void EndWaitCursor();
+
+protected:
+    // Finds the first entry for (nMessage, nID) in this object's map chain.
+    const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT nMessage, UINT nID) const;
+    // Calls the handler of an entry; returns the handler's result (0 for void).
+    LRESULT CallHandler(const AFX_MSGMAP_ENTRY* pEntry, WPARAM wParam, LPARAM lParam);
+
+private:
+    static const AFX_MSGMAP_ENTRY _messageEntries[];
+};

@@ -1,0 +1,124 @@
+// Application object, documents and the single-document template.
+#pragma once
+
+#include "AfxTypes.h"
+#include "CmdTarget.h"
+#include "Wnd.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Dynamic creation by class: the template creates document, frame and view.
+struct CRuntimeClass {
+    const char* m_lpszClassName;
+    CObject* (*m_pfnCreateObject)();
+    CObject* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
+};
+
+#define DECLARE_DYNCREATE(theClass)               \
+public:                                           \
+    static const CRuntimeClass class##theClass;   \
+    static CObject* CreateObject();
+
+#define IMPLEMENT_DYNCREATE(theClass)                                             \
+    CObject* theClass::CreateObject() { return new theClass; }                   \
+    const CRuntimeClass theClass::class##theClass = {#theClass, &theClass::CreateObject};
+
+#define RUNTIME_CLASS(theClass) (&theClass::class##theClass)
+
+class CArchive {
+public:
+    explicit CArchive(BOOL bStoring) : m_bStoring(bStoring) {}
+    BOOL IsStoring() const { return m_bStoring; }
+    BOOL IsLoading() const { return !m_bStoring; }
+
+private:
+    BOOL m_bStoring;
+};
+
+class CDocument : public CCmdTarget {
+public:
+    virtual BOOL OnNewDocument();                       // TRUE
+    virtual BOOL OnOpenDocument(const CString& strPath);  // the file must be readable
+    virtual BOOL OnSaveDocument(const CString& strPath);  // writes what Serialize stores
+    virtual void Serialize(CArchive& ar);
+};
+
+// One document, one frame, one view; id names the document string, the
+// frame's menu, accelerators and icon.
+class CSingleDocTemplate {
+public:
+    CSingleDocTemplate(UINT nIDResource, const CRuntimeClass* pDocClass, const CRuntimeClass* pFrameClass,
+                       const CRuntimeClass* pViewClass);
+    ~CSingleDocTemplate();
+
+    // New document (strPath empty) or open strPath. Creates the document,
+    // frame and view the first time, reuses them after; runs the view's
+    // initial update and shows the frame with the application's m_nCmdShow.
+    CDocument* OpenDocumentFile(const CString& strPath);
+    CDocument* GetDocument() const { return m_pDocument; }
+    CFrameWnd* GetFrame() const { return m_pFrame; }
+    // Called by the frame when it is destroyed.
+    void CloseAll();
+
+private:
+    UINT m_nIDResource;
+    const CRuntimeClass* m_pDocClass;
+    const CRuntimeClass* m_pFrameClass;
+    const CRuntimeClass* m_pViewClass;
+    CDocument* m_pDocument = nullptr;
+    CFrameWnd* m_pFrame = nullptr;
+};
+
+class CCommandLineInfo {
+public:
+    enum { FileNew, FileOpen } m_nShellCommand = FileNew;
+    CString m_strFileName;
+};
+
+class CWinApp : public CCmdTarget {
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    virtual BOOL InitInstance();
+    virtual int ExitInstance();
+    // The message loop; returns when the main window is gone or AfxPostQuit is called.
+    virtual int Run();
+
+    void AddDocTemplate(CSingleDocTemplate* pTemplate);  // takes ownership
+    void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+    BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
+    void OnFileNew();
+    void OnFileOpen();
+    void LoadStdProfileSettings(UINT nMaxMRU);  // we keep no recent-file list: nothing to load
+    void Enable3dControls() {}                 // controls are drawn three-dimensional everywhere
+
+    CString m_pszAppName;  // from string 57344
+    CWnd* m_pMainWnd = nullptr;
+    int m_nCmdShow = SW_SHOWNORMAL;
+    int m_argc = 0;
+    char** m_argv = nullptr;
+
+protected:
+    std::vector<std::unique_ptr<CSingleDocTemplate>> m_templates;
+    DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+
+// Ends the message loop soon, from the user-interface thread.
+void AfxPostQuit(int nExitCode);
+
+// Runs the application object: sets up the backend, InitInstance, Run, ExitInstance.
+int AfxWinMain(int argc, char** argv);
+
+// Sets up the backend without an application object (tests, tools); safe to
+// call more than once.
+void AfxInitBackend(int& argc, char** argv);
+// Delivers what is pending: posted messages, due timers, other events.
+void AfxPumpMessages();
+// Pumps messages until pred() holds or nTimeoutMs have passed; TRUE if it held.
+BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs);

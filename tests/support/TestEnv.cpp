@@ -1,0 +1,82 @@
+#include "tests/support/TestEnv.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+CTempDir::CTempDir()
+{
+    const char* pszTmp = std::getenv("TMPDIR");
+    std::string strTemplate = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/prodlet-test-XXXXXX";
+    if (!mkdtemp(strTemplate.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_strPath = strTemplate;
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_strPath, ec);
+}
+
+void CTempDir::Write(const std::string& strName, const std::string& strText) const
+{
+    std::ofstream out(File(strName), std::ios::binary | std::ios::trunc);
+    out << strText;
+}
+
+std::string CTempDir::Read(const std::string& strName) const
+{
+    std::ifstream in(File(strName), std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+static void SaveEnv(const char* pszName, std::string& strOld, bool& bHad)
+{
+    const char* psz = std::getenv(pszName);
+    bHad = psz != nullptr;
+    strOld = psz ? psz : "";
+}
+
+static void RestoreEnv(const char* pszName, const std::string& strOld, bool bHad)
+{
+    if (bHad)
+        setenv(pszName, strOld.c_str(), 1);
+    else
+        unsetenv(pszName);
+}
+
+CScopedPlatformFiles::CScopedPlatformFiles()
+{
+    SaveEnv("PRODLET_HIVE", m_strOldHive, m_bHadHive);
+    SaveEnv("PRODLET_WINDIR", m_strOldWinDir, m_bHadWinDir);
+    setenv("PRODLET_HIVE", HivePath().c_str(), 1);
+    setenv("PRODLET_WINDIR", WinDir().c_str(), 1);
+}
+
+CScopedPlatformFiles::~CScopedPlatformFiles()
+{
+    RestoreEnv("PRODLET_HIVE", m_strOldHive, m_bHadHive);
+    RestoreEnv("PRODLET_WINDIR", m_strOldWinDir, m_bHadWinDir);
+}
+
+CFakeClock::CFakeClock() { SetClock(this); }
+
+CFakeClock::~CFakeClock() { SetClock(nullptr); }
+
+std::tm CFakeClock::LocalTime(std::time_t t)
+{
+    std::tm tmOut{};
+    gmtime_r(&t, &tmOut);
+    return tmOut;
+}
+
+void CFakeClock::Advance(DWORD dwMilliseconds)
+{
+    m_dwTick += dwMilliseconds;
+    m_time += dwMilliseconds / 1000;
+}

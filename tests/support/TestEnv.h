@@ -1,0 +1,61 @@
+// Test support shared by every test folder: temporary directories, a private
+// hive and Windows directory, and a clock that tests set by hand.
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <string>
+
+// A fresh directory below $TMPDIR (or /tmp), removed with all it holds.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::string& Path() const { return m_strPath; }
+    std::string File(const std::string& strName) const { return m_strPath + "/" + strName; }
+    // Writes strText to the file strName inside the directory.
+    void Write(const std::string& strName, const std::string& strText) const;
+    std::string Read(const std::string& strName) const;  // empty if missing
+
+private:
+    std::string m_strPath;
+};
+
+// Points PRODLET_HIVE and PRODLET_WINDIR into a temporary directory for the
+// lifetime of the object and puts the previous values back afterwards.
+class CScopedPlatformFiles {
+public:
+    CScopedPlatformFiles();
+    ~CScopedPlatformFiles();
+
+    const CTempDir& Dir() const { return m_dir; }
+    std::string HivePath() const { return m_dir.File("registry.reg"); }
+    std::string WinDir() const { return m_dir.Path(); }
+    std::string HiveText() const { return m_dir.Read("registry.reg"); }
+
+private:
+    CTempDir m_dir;
+    std::string m_strOldHive, m_strOldWinDir;
+    bool m_bHadHive = false, m_bHadWinDir = false;
+};
+
+// A clock that moves only when told; installed for its lifetime.
+class CFakeClock : public IClock {
+public:
+    CFakeClock();
+    ~CFakeClock() override;
+
+    DWORD GetTickCount() override { return m_dwTick; }
+    std::time_t Time() override { return m_time; }
+    std::tm LocalTime(std::time_t t) override;
+    void Sleep(DWORD dwMilliseconds) override { m_dwSlept += dwMilliseconds; }
+
+    void Advance(DWORD dwMilliseconds);
+
+    DWORD m_dwTick = 1000;
+    std::time_t m_time = 3600 * 10 + 60 * 20 + 30;  // shows as 10:20:30 (UTC)
+    DWORD m_dwSlept = 0;
+};
