@@ -122,3 +122,6 @@ void AfxInitBackend(int& argc, char** argv);
 void AfxPumpMessages();
 // Pumps messages until pred() holds or nTimeoutMs have passed; TRUE if it held.
 BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs);
+// Runs fn on the user-interface thread soon; may be called from any thread.
+// This is how helper threads (host look-ups, socket events) hand over work.
+void AfxRunOnUiThread(std::function<void()> fn);
