@@ -1,0 +1,305 @@
+// One keep-alive probe: the machine's own address, the host look-up, the
+// blocking connect to port 80, the request, the reply, and the accounting of
+// every failure.
+#include "engine/ProdletView.h"
+
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+static const char kIgnoreHint[] =
+    "\n\n(The \"Ignore Connection Failures\" option in the Options Dialog might help prevent this in the future.)";
+
+static bool StartsWithDigit(const CString& str) { return !str.empty() && str[0] >= '0' && str[0] <= '9'; }
+
+static bool IsLoopback(IN_ADDR addr)
+{
+    const auto* pBytes = reinterpret_cast<const BYTE*>(&addr.S_addr);
+    return pBytes[0] == 127;
+}
+
+// A look-up answer starts with its host entry; clearing the whole entry (not
+// just the first pointer) keeps a failed look-up from leaving a stale one.
+static void ClearHostEntry(char* pBuf) { std::memset(pBuf, 0, sizeof(HOSTENT)); }
+
+static const HOSTENT* HostEntry(const char* pBuf) { return reinterpret_cast<const HOSTENT*>(pBuf); }
+
+// The IPv4 addresses of a host entry, in its order.
+static std::vector<IN_ADDR> EntryAddresses(const HOSTENT* pEntry)
+{
+    std::vector<IN_ADDR> addrs;
+    if (pEntry->h_addrtype != AF_INET_ || pEntry->h_length != sizeof(IN_ADDR) || !pEntry->h_addr_list)
+        return addrs;
+    for (char** pp = pEntry->h_addr_list; *pp; ++pp) {
+        IN_ADDR addr;
+        std::memcpy(&addr, *pp, sizeof(addr));
+        addrs.push_back(addr);
+    }
+    return addrs;
+}
+
+CString CProdletView::BuildRequest(const CString& strLocalIP)
+{
+    return "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\nUser-Agent: Mozilla/3.0 (Win95; I)\r\nHost: " + strLocalIP +
+           "\r\nAccept: image/gif, image/jpeg, */*\r\n\r\n";
+}
+
+void CProdletView::GetLocalAddress()
+{
+    m_strLocalIP = "no address yet";
+    char szHostName[100] = {};
+    Winsock().gethostname(szHostName, sizeof(szHostName) - 1);
+    ClearHostEntry(m_hostBuf);
+    Winsock().WSAAsyncGetHostByName(this, WM_LOCAL_RESOLVED, szHostName, m_hostBuf, MAXGETHOSTSTRUCT);
+    m_stStatus.SetWindowText("Determining Local IP Address");
+}
+
+LRESULT CProdletView::OnLocalHostResolved(WPARAM /*wParam*/, LPARAM lParam)
+{
+    EndWaitCursor();
+
+    const HOSTENT* pEntry = HostEntry(m_hostBuf);
+    bool bOk = WSAGETASYNCERROR(lParam) == 0 && pEntry->h_name != nullptr;
+    if (bOk) {
+        // The machine's own name often resolves to loopback only (127.0.1.1 on
+        // Debian), which no server could answer to: prefer a real address from
+        // the look-up, then one of the interfaces, and only then loopback.
+        std::vector<IN_ADDR> addrs = EntryAddresses(pEntry);
+        const IN_ADDR* pChosen = nullptr;
+        for (const IN_ADDR& addr : addrs)
+            if (!pChosen && !IsLoopback(addr))
+                pChosen = &addr;
+        std::vector<IN_ADDR> ifaddrs;
+        if (!pChosen) {
+            ifaddrs = Winsock().GetInterfaceAddresses();
+            for (const IN_ADDR& addr : ifaddrs)
+                if (!pChosen && !IsLoopback(addr))
+                    pChosen = &addr;
+        }
+        if (!pChosen && !addrs.empty())
+            pChosen = &addrs.front();
+
+        if (pChosen) {
+            m_strLocalIP = Winsock().inet_ntoa(*pChosen);
+            if (StartsWithDigit(m_strLocalIP)) {
+                m_bHaveLocalIP = TRUE;
+                ValidateHostName();
+                return 0;
+            }
+        }
+    }
+
+    m_stStatus.SetWindowText("NOT RUNNING");
+    StopRunning(TRUE);
+    AfxMessageBox("Unable to get local IP address.\nHave you dialed your ISP?" + TimeStampFooter(), MB_OK);
+    return 0;
+}
+
+void CProdletView::ValidateHostName()
+{
+    m_strNewHost = m_cbHostNames.GetWindowText();
+    if (StartsWithDigit(m_strNewHost)) {
+        ApplyInterval();
+        return;
+    }
+    ClearHostEntry(m_hostBuf);
+    BeginWaitCursor();
+    Winsock().WSAAsyncGetHostByName(this, WM_HOST_RESOLVED, m_strNewHost.c_str(), m_hostBuf, MAXGETHOSTSTRUCT);
+    m_stStatus.SetWindowText("Validating Domain Name");
+}
+
+LRESULT CProdletView::OnHostResolved(WPARAM /*wParam*/, LPARAM lParam)
+{
+    EndWaitCursor();
+    if (WSAGETASYNCERROR(lParam) == 0) {
+        ApplyInterval();
+        return 0;
+    }
+
+    RecordProblem(PROBLEM_DNS, m_strNewHost);
+    if (!m_bIgnore) {
+        StopRunning(TRUE);
+        AfxMessageBox("Prodlet: Name " + m_strNewHost + " Not Found." + kIgnoreHint + TimeStampFooter(), MB_OK);
+    } else {
+        m_stStatus.SetWindowText("Last domain resolution failed");
+        TryNextHost(TRUE, m_strNewHost);
+    }
+    return 0;
+}
+
+void CProdletView::TryNextHost(BOOL bAfterLookup, const CString& strHost)
+{
+    m_strLastProblemHost = strHost;
+
+    int nCount = m_cbHostNames.GetCount();
+    int nFailed = -1;
+    if (bAfterLookup) {
+        nFailed = m_cbHostNames.GetCurSel();
+        if (nFailed < 0 && nCount > 0) {
+            nFailed = std::rand() % nCount;
+            m_cbHostNames.SetCurSel(nFailed);
+        }
+    } else {
+        nFailed = m_cbHostNames.FindStringExact(-1, strHost);
+    }
+
+    int nNext = nFailed + 1;
+    if (nNext == nCount)
+        nNext = 0;
+    m_cbHostNames.SetCurSel(nNext);
+
+    OnStart();
+}
+
+void CProdletView::RunTheJob(BOOL bUseNewHost)
+{
+    m_btnStart.EnableWindow(FALSE);
+    m_bBusy = TRUE;
+
+    CString strHost = m_strCurrentHost;
+    if (bUseNewHost) {
+        strHost = m_strNewHost;
+        m_bUseNewHost = FALSE;
+    }
+
+    SOCKET s = ConnectToHost(strHost);
+    if (s == INVALID_SOCKET) {
+        RecordProblem(PROBLEM_SOCKET, strHost);
+        if (!m_bIgnore)
+            StopRunning(TRUE);
+        return;
+    }
+
+    m_bWaiting = TRUE;
+    m_TrayIcon.SetIcon(static_cast<UINT>(IDI_PROBING));
+    SendRequest();
+}
+
+SOCKET CProdletView::ConnectToHost(const CString& strHost)
+{
+    // The previous probe's socket is no longer of interest; release it
+    // rather than leak it when its server has not closed it yet.
+    if (m_socket != INVALID_SOCKET) {
+        Winsock().closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+    }
+
+    BeginWaitCursor();
+    m_socket = OpenSocket(strHost, "80");
+    EndWaitCursor();
+
+    if (m_socket != INVALID_SOCKET) {
+        Winsock().WSAAsyncSelect(m_socket, this, WM_SOCKET_EVENT, FD_READ | FD_WRITE | FD_CLOSE);
+        m_stStatus.SetWindowText("Connection made OK");
+        SaveHostNames(strHost);
+    }
+    return m_socket;
+}
+
+SOCKET CProdletView::OpenSocket(const CString& strHostIn, const CString& strPort)
+{
+    int nPort = static_cast<int>(std::strtol(strPort.c_str(), nullptr, 10));
+    CString strHost = strHostIn.substr(std::min(strHostIn.find_first_not_of(' '), strHostIn.size()));
+    if (strHost.empty() || nPort == 0)
+        return INVALID_SOCKET;
+
+    SOCKADDR_IN sa{};
+    sa.sin_family = AF_INET_;
+    sa.sin_port = CWinsock::htons(static_cast<WORD>(nPort));
+    bool bHaveAddress = true;
+    if (StartsWithDigit(strHost)) {
+        sa.sin_addr.S_addr = Winsock().inet_addr(strHost.c_str());
+    } else {
+        // The address of the last look-up; an entry that holds none (a look-up
+        // that failed or never ran) fails like a refused connect instead of
+        // sending the probe to whatever the buffer happens to hold.
+        std::vector<IN_ADDR> addrs = EntryAddresses(HostEntry(m_hostBuf));
+        bHaveAddress = !addrs.empty();
+        if (bHaveAddress)
+            sa.sin_addr = addrs.front();
+    }
+
+    SOCKET s = Winsock().socket(AF_INET_, SOCK_STREAM_, 0);
+    if (s == INVALID_SOCKET) {
+        RecordProblem(PROBLEM_SOCKET, strHost);
+        if (!m_bIgnore)
+            AfxMessageBox("Prodlet: Error opening stream socket" + TimeStampFooter(), MB_OK);
+        return INVALID_SOCKET;
+    }
+
+    if (!bHaveAddress || Winsock().connect(s, &sa, sizeof(sa)) == SOCKET_ERROR) {
+        Winsock().closesocket(s);
+        RecordProblem(PROBLEM_HTTP, strHost);
+        if (!m_bIgnore) {
+            AfxMessageBox("Prodlet: Cannot connect to " + strHost + " on port " + strPort + "." + kIgnoreHint +
+                              TimeStampFooter(),
+                          MB_OK);
+        } else {
+            m_stStatus.SetWindowText("Last connection failed");
+            TryNextHost(FALSE, strHost);
+        }
+        return INVALID_SOCKET;
+    }
+
+    // Linger, reuse-address and keep-alive were once set here without a
+    // value, which changes nothing; we leave those calls out.
+    return s;
+}
+
+void CProdletView::SendRequest()
+{
+    CString strRequest = BuildRequest(m_strLocalIP);
+    Winsock().send(m_socket, strRequest.data(), static_cast<int>(strRequest.size()), 0);
+    m_stStatus.SetWindowText("Prodlet was sent");
+}
+
+LRESULT CProdletView::OnSocketEvent(WPARAM wParam, LPARAM lParam)
+{
+    if (static_cast<SOCKET>(wParam) != m_socket || m_socket == INVALID_SOCKET)
+        return 0;
+
+    switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_READ:
+        std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
+        m_recvBuf[sizeof(m_recvBuf) - 1] = '\n';
+        Winsock().recv(m_socket, m_recvBuf, 1024, 0);
+        if (m_bWaiting) {
+            m_bWaiting = FALSE;
+            m_bBusy = FALSE;
+            m_TrayIcon.SetIcon(static_cast<UINT>(IDI_IDLE));
+            m_stStatus.SetWindowText("Prodlet completed at " + FormatLocalTime("%H:%M:%S"));
+            ++m_nSuccesses;
+        }
+        break;
+    case FD_CLOSE:
+        Winsock().closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CProdletView::RecordProblem(int nKind, const CString& strHost)
+{
+    m_TrayIcon.SetIcon(static_cast<UINT>(IDI_IDLE));
+    m_strLastProblemHost = strHost;
+    m_bNewProblem = TRUE;
+    switch (nKind) {
+    case PROBLEM_HTTP:
+        ++m_nHttpFailures;
+        break;
+    case PROBLEM_DNS:
+        ++m_nDnsFailures;
+        break;
+    case PROBLEM_SOCKET:
+        ++m_nSocketFailures;
+        break;
+    default:
+        break;
+    }
+}

@@ -16,11 +16,20 @@ enum AfxSig {
     AfxSig_vMMI,    // void OnGetMinMaxInfo(MINMAXINFO*)
 };
 
+// The handler of an entry; nSig names the member that is set. A union rather
+// than casts between member-pointer types keeps every call well-typed.
+union AFX_MSGFN {
+    void (CCmdTarget::*pfn_vv)();
+    void (CCmdTarget::*pfn_vu)(UINT);
+    LRESULT (CCmdTarget::*pfn_lwl)(WPARAM, LPARAM);
+    void (CCmdTarget::*pfn_vMMI)(MINMAXINFO*);
+};
+
 struct AFX_MSGMAP_ENTRY {
     UINT nMessage;  // WM_COMMAND for commands
     UINT nID;       // command id for WM_COMMAND, else 0
     AfxSig nSig;
-    AFX_PMSG pfn;
+    AFX_MSGFN fn;
 };
 
 struct AFX_MSGMAP {
@@ -41,21 +50,20 @@ private:
     const AFX_MSGMAP theClass::messageMap = {&baseClass::messageMap, &theClass::_messageEntries[0]}; \
     const AFX_MSGMAP_ENTRY theClass::_messageEntries[] = {
 
-#define END_MESSAGE_MAP() {0, 0, AfxSig_end, nullptr}};
+#define END_MESSAGE_MAP() {0, 0, AfxSig_end, {.pfn_vv = nullptr}}};
 
 // The handler's class must derive from CCmdTarget (single inheritance), so the
-// pointer to member converts to the base and back without adjustment.
-#define AFX_MSG_CAST(sig, fn) reinterpret_cast<AFX_PMSG>(static_cast<sig>(fn))
-
-#define ON_COMMAND(id, fn) {WM_COMMAND, static_cast<UINT>(id), AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
+// pointer to member converts to the base's type without adjustment.
+#define ON_COMMAND(id, fn) \
+    {WM_COMMAND, static_cast<UINT>(id), AfxSig_vv, {.pfn_vv = static_cast<void (CCmdTarget::*)()>(fn)}},
 #define ON_BN_CLICKED(id, fn) ON_COMMAND(id, fn)
 #define ON_MESSAGE(msg, fn) \
-    {static_cast<UINT>(msg), 0, AfxSig_lwl, AFX_MSG_CAST(LRESULT (CCmdTarget::*)(WPARAM, LPARAM), fn)},
-#define ON_WM_TIMER(fn) {WM_TIMER, 0, AfxSig_vu, AFX_MSG_CAST(void (CCmdTarget::*)(UINT), fn)},
-#define ON_WM_DESTROY(fn) {WM_DESTROY, 0, AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
-#define ON_WM_CLOSE(fn) {WM_CLOSE, 0, AfxSig_vv, AFX_MSG_CAST(void (CCmdTarget::*)(), fn)},
+    {static_cast<UINT>(msg), 0, AfxSig_lwl, {.pfn_lwl = static_cast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>(fn)}},
+#define ON_WM_TIMER(fn) {WM_TIMER, 0, AfxSig_vu, {.pfn_vu = static_cast<void (CCmdTarget::*)(UINT)>(fn)}},
+#define ON_WM_DESTROY(fn) {WM_DESTROY, 0, AfxSig_vv, {.pfn_vv = static_cast<void (CCmdTarget::*)()>(fn)}},
+#define ON_WM_CLOSE(fn) {WM_CLOSE, 0, AfxSig_vv, {.pfn_vv = static_cast<void (CCmdTarget::*)()>(fn)}},
 #define ON_WM_GETMINMAXINFO(fn) \
-    {WM_GETMINMAXINFO, 0, AfxSig_vMMI, AFX_MSG_CAST(void (CCmdTarget::*)(MINMAXINFO*), fn)},
+    {WM_GETMINMAXINFO, 0, AfxSig_vMMI, {.pfn_vMMI = static_cast<void (CCmdTarget::*)(MINMAXINFO*)>(fn)}},
 
 // Root of the framework's classes: anything that can be created by class
 // name or owned through a base pointer.

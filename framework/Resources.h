@@ -108,3 +108,11 @@ const AFX_MENU* AfxFindMenu(UINT nId);
 const AFX_ACCELTABLE* AfxFindAccelerators(UINT nId);
 HICON AfxLoadIcon(UINT nId);            // null if there is no such icon
 BOOL AfxLoadString(UINT nId, CString& strOut);  // FALSE and empty if missing
+
+// The system's own icons, for programs that ask for them by IDI_ id.
+constexpr UINT IDI_APPLICATION = 32512;
+constexpr UINT IDI_HAND = 32513;
+constexpr UINT IDI_QUESTION = 32514;
+constexpr UINT IDI_EXCLAMATION = 32515;
+constexpr UINT IDI_ASTERISK = 32516;
+HICON AfxLoadStockIcon(UINT nId);  // null if there is no such system icon

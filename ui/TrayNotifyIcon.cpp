@@ -1,0 +1,177 @@
+#include "ui/TrayNotifyIcon.h"
+
+#include "framework/Resources.h"
+#include "framework/Wnd.h"
+
+#include <cstdlib>
+#include <cstring>
+
+CTrayNotifyIcon::CTrayNotifyIcon() : m_bCreated(FALSE), m_bHidden(FALSE), m_pOwner(nullptr)
+{
+    std::memset(&m_nid, 0, sizeof(m_nid));
+}
+
+CTrayNotifyIcon::~CTrayNotifyIcon() { DeleteIcon(); }
+
+// The record's tooltip holds 63 characters and its NUL; a longer text is cut
+// there rather than written past the field.
+void CTrayNotifyIcon::CopyTip(const char* pszTooltipText)
+{
+    const char* psz = pszTooltipText ? pszTooltipText : "";
+    std::size_t nLen = std::strlen(psz);
+    if (nLen > sizeof(m_nid.szTip) - 1)
+        nLen = sizeof(m_nid.szTip) - 1;
+    std::memcpy(m_nid.szTip, psz, nLen);
+    m_nid.szTip[nLen] = '\0';
+}
+
+BOOL CTrayNotifyIcon::Create(CWnd* pNotifyWnd, UINT uID, const char* pszTooltipText, HICON hIcon,
+                             UINT nNotifyMessage)
+{
+    m_pOwner = pNotifyWnd;
+    m_nid.cbSize = sizeof(NOTIFYICONDATA);
+    m_nid.hWnd = pNotifyWnd;
+    m_nid.uID = uID;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = nNotifyMessage;
+    m_nid.hIcon = hIcon;
+    CopyTip(pszTooltipText);
+    m_bCreated = Shell_NotifyIcon(NIM_ADD, &m_nid) ? TRUE : FALSE;
+    return m_bCreated;
+}
+
+BOOL CTrayNotifyIcon::Create(CWnd* pNotifyWnd, UINT uID, const char* pszTooltipText, const HICON* phIcons,
+                             int /*nNumIcons*/, DWORD /*dwDelay*/, UINT nNotifyMessage)
+{
+    return Create(pNotifyWnd, uID, pszTooltipText, phIcons ? phIcons[0] : nullptr, nNotifyMessage);
+}
+
+void CTrayNotifyIcon::DeleteIcon()
+{
+    if (!m_bCreated)
+        return;
+    m_nid.uFlags = 0;
+    Shell_NotifyIcon(NIM_DELETE, &m_nid);
+    m_bCreated = FALSE;
+}
+
+void CTrayNotifyIcon::HideIcon()
+{
+    if (m_bHidden)
+        return;
+    m_nid.uFlags = NIF_ICON;
+    Shell_NotifyIcon(NIM_DELETE, &m_nid);
+    m_bHidden = TRUE;
+}
+
+void CTrayNotifyIcon::ShowIcon()
+{
+    if (!m_bHidden)
+        return;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    Shell_NotifyIcon(NIM_ADD, &m_nid);
+    m_bHidden = FALSE;
+}
+
+void CTrayNotifyIcon::ReinsertIcon()
+{
+    HideIcon();
+    ShowIcon();
+}
+
+BOOL CTrayNotifyIcon::SetTip(const char* pszTooltipText)
+{
+    if (!m_bCreated)
+        return FALSE;
+    CopyTip(pszTooltipText);
+    m_nid.uFlags = NIF_TIP;
+    return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
+}
+
+BOOL CTrayNotifyIcon::SetTip(UINT nID)
+{
+    CString strTip;
+    AfxLoadString(nID, strTip);
+    return SetTip(strTip.c_str());
+}
+
+CString CTrayNotifyIcon::GetTip() const { return m_bCreated ? CString(m_nid.szTip) : CString(); }
+
+BOOL CTrayNotifyIcon::SetIcon(HICON hIcon)
+{
+    if (!m_bCreated)
+        return FALSE;
+    m_nid.hIcon = hIcon;
+    m_nid.uFlags = NIF_ICON;
+    return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
+}
+
+// Resource names of the "#123" form name numeric resources; ids count by their
+// low 16 bits.
+static UINT ResourceIdFromName(const char* lpszName)
+{
+    if (!lpszName || lpszName[0] != '#')
+        return 0;
+    return static_cast<UINT>(std::strtoul(lpszName + 1, nullptr, 10));
+}
+
+BOOL CTrayNotifyIcon::SetIcon(UINT nIDResource) { return SetIcon(AfxLoadIcon(nIDResource & 0xFFFF)); }
+
+BOOL CTrayNotifyIcon::SetIcon(const char* lpszIconName) { return SetIcon(ResourceIdFromName(lpszIconName)); }
+
+BOOL CTrayNotifyIcon::SetIcon(const HICON* phIcons, int /*nNumIcons*/, DWORD /*dwDelay*/)
+{
+    return SetIcon(phIcons ? phIcons[0] : nullptr) ? TRUE : FALSE;
+}
+
+BOOL CTrayNotifyIcon::SetStockIcon(UINT nIDResource) { return SetIcon(AfxLoadStockIcon(nIDResource & 0xFFFF)); }
+
+BOOL CTrayNotifyIcon::SetStockIcon(const char* lpszIconName)
+{
+    return SetStockIcon(ResourceIdFromName(lpszIconName));
+}
+
+HICON CTrayNotifyIcon::GetIcon() const { return m_bCreated ? m_nid.hIcon : nullptr; }
+
+BOOL CTrayNotifyIcon::SetOwner(CWnd* pNotifyWnd)
+{
+    if (!m_bCreated)
+        return FALSE;
+    m_pOwner = pNotifyWnd;
+    m_nid.hWnd = pNotifyWnd;
+    m_nid.uFlags = 0;
+    return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
+}
+
+CWnd* CTrayNotifyIcon::GetOwner() const { return m_pOwner; }
+
+LRESULT CTrayNotifyIcon::OnNotification(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != m_nid.uID)
+        return 0;
+
+    // Loaded afresh for every callback and released before returning.
+    CMenu menu;
+    if (!menu.LoadMenu(m_nid.uID))
+        return 0;
+    CMenu* pSubMenu = menu.GetSubMenu(0);
+    if (!pSubMenu) {
+        menu.DestroyMenu();
+        return 0;
+    }
+
+    if (lParam == WM_RBUTTONUP) {
+        pSubMenu->SetDefaultItem(0, TRUE);
+        CPoint pos;
+        GetCursorPos(&pos);
+        if (m_nid.hWnd)
+            m_nid.hWnd->SetForegroundWindow();
+        pSubMenu->TrackPopupMenu(TPM_LEFTALIGN, pos.x, pos.y, m_nid.hWnd);
+    } else if (lParam == WM_LBUTTONDBLCLK) {
+        if (m_nid.hWnd)
+            m_nid.hWnd->SendMessage(WM_COMMAND, pSubMenu->GetMenuItemID(0), 0);
+    }
+
+    menu.DestroyMenu();
+    return 1;
+}

@@ -1,0 +1,46 @@
+#include "app/MainFrame.h"
+
+#include "engine/ProdletView.h"
+
+IMPLEMENT_DYNCREATE(CMainFrame)
+
+BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
+    ON_WM_CLOSE(&CMainFrame::OnClose)
+    ON_WM_GETMINMAXINFO(&CMainFrame::OnGetMinMaxInfo)
+END_MESSAGE_MAP()
+
+CREATESTRUCT CMainFrame::CentredGeometry(int cxScreen, int cyScreen)
+{
+    CREATESTRUCT cs;
+    cs.style = WS_BORDER;
+    cs.cx = static_cast<int>(cxScreen * 0.25);
+    // Single precision on purpose: the factor's float value is a little above
+    // 0.3, so a 600-pixel screen gives 180, not 179.
+    cs.cy = static_cast<int>(static_cast<float>(cyScreen) * 0.3f);
+    cs.x = (cxScreen - cs.cx) / 2;
+    cs.y = (cyScreen - cs.cy) / 2;
+    return cs;
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
+{
+    // Border only: no system menu, no minimise, maximise or sizing, and no
+    // document name in the caption.
+    cs = CentredGeometry(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return CFrameWnd::PreCreateWindow(cs);
+}
+
+void CMainFrame::OnClose()
+{
+    // Closes at once; the document never holds anything to save.
+    DestroyWindow();
+}
+
+void CMainFrame::OnGetMinMaxInfo(MINMAXINFO* pMMI)
+{
+    auto* pView = dynamic_cast<CProdletView*>(GetActiveView());
+    if (pView && pView->m_bFrameSizeValid) {
+        pMMI->ptMinTrackSize = {pView->m_sizeFrame.cx, pView->m_sizeFrame.cy};
+        pMMI->ptMaxTrackSize = {pView->m_sizeFrame.cx, pView->m_sizeFrame.cy};
+    }
+}

@@ -1,0 +1,65 @@
+#include "app/ProdletApp.h"
+
+#include "app/MainFrame.h"
+#include "app/ProdletDoc.h"
+#include "engine/ProdletView.h"
+#include "framework/Resources.h"
+#include "res/resource.h"
+
+BEGIN_MESSAGE_MAP(CProdletApp, CWinApp)
+    ON_COMMAND(ID_FILE_NEW, &CWinApp::OnFileNew)
+    ON_COMMAND(ID_FILE_OPEN, &CWinApp::OnFileOpen)
+END_MESSAGE_MAP()
+
+CString ProdletBaseKeyPath(const CString& strAppName) { return "Software\\Quorvane Software\\" + strAppName; }
+
+CProdletApp::CProdletApp()
+{
+    // The title comes from the string table, so the tables go in first.
+    AfxSetResources(&ProdletResources());
+    AfxLoadString(AFX_IDS_APP_TITLE, m_pszAppName);
+}
+
+CProdletApp::~CProdletApp()
+{
+    if (GetAppSettings() == m_pSettings)
+        SetAppSettings(nullptr);
+    delete m_pSettings;
+}
+
+BOOL CProdletApp::InitInstance()
+{
+    m_pSettings = new CRegistrySettings;
+    SetAppSettings(m_pSettings);
+
+    HKEY hKey = 0;
+    DWORD dwDisposition = 0;
+    CString strBasePath = ProdletBaseKeyPath(m_pszAppName);
+    if (m_pSettings->CreateBaseKey(hKey, dwDisposition, HKEY_LOCAL_MACHINE, strBasePath.c_str())) {
+        if (dwDisposition == REG_CREATED_NEW_KEY)
+            m_pSettings->ImportIniFile(hKey);
+        RegCloseKey(hKey);
+    }
+
+    Enable3dControls();
+    LoadStdProfileSettings(4);
+
+    AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CProdletDoc), RUNTIME_CLASS(CMainFrame),
+                                          RUNTIME_CLASS(CProdletView)));
+
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    if (!ProcessShellCommand(cmdInfo))
+        return FALSE;
+    return TRUE;
+}
+
+int CProdletApp::ExitInstance()
+{
+    if (m_pSettings) {
+        SetAppSettings(nullptr);
+        delete m_pSettings;
+        m_pSettings = nullptr;
+    }
+    return CWinApp::ExitInstance();
+}

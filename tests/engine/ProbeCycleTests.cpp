@@ -1,0 +1,359 @@
+// The probe cycle over the scripted network and its table of failures.
+#include "tests/engine/EngineFixture.h"
+
+using ProbeCycle = EngineTest;
+
+namespace {
+const char kHint[] =
+    "\n\n(The \"Ignore Connection Failures\" option in the Options Dialog might help prevent this in the future.)";
+const char kFooter[] = "\n\nProdlet launched at time 10:20:30\nThis message created at time 10:20:30";
+}  // namespace
+
+TEST(Request, IsByteForByteTheKeepAliveRequest)
+{
+    std::string strRequest = CProdletView::BuildRequest("10.1.2.3");
+    EXPECT_EQ(strRequest,
+              "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\nUser-Agent: Mozilla/3.0 (Win95; I)\r\nHost: 10.1.2.3\r\n"
+              "Accept: image/gif, image/jpeg, */*\r\n\r\n");
+    EXPECT_EQ(strRequest.size(), 122u + 8u);
+}
+
+TEST_F(ProbeCycle, SuccessfulProbeSendsTheRequestAndCountsTheReply)
+{
+    Store("ComboName0", "www.host.test");
+    CProdletView& v = MakeView();
+    StartCounting("10.1.2.3", "192.0.2.10");
+    EXPECT_EQ(v.m_strLocalIP, "10.1.2.3");
+    Tick();
+
+    ASSERT_EQ(m_net.m_connects.size(), 1u);
+    EXPECT_EQ(m_net.m_connects[0], "192.0.2.10:80");
+    ASSERT_EQ(m_net.m_sent.size(), 1u);
+    EXPECT_EQ(m_net.m_sent[0].strData, CProdletView::BuildRequest("10.1.2.3"));
+    EXPECT_EQ(m_net.m_selectedEvents[v.m_socket], FD_READ | FD_WRITE | FD_CLOSE);
+    EXPECT_EQ(Status(), "Prodlet was sent");
+    EXPECT_TRUE(v.m_bWaiting);
+    EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_PROBING));
+    EXPECT_FALSE(v.m_btnStart.IsWindowEnabled());
+
+    SOCKET s = v.m_socket;
+    m_net.DeliverEvent(s, FD_WRITE);
+    EXPECT_EQ(v.m_nSuccesses, 0);
+    m_net.DeliverEvent(s, FD_READ);
+    EXPECT_EQ(v.m_nSuccesses, 1);
+    EXPECT_FALSE(v.m_bWaiting);
+    EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_IDLE));
+    EXPECT_EQ(Status(), "Prodlet completed at 10:20:30");
+
+    // More data of the same reply is only drained.
+    m_net.DeliverEvent(s, FD_READ);
+    EXPECT_EQ(v.m_nSuccesses, 1);
+    EXPECT_EQ(m_net.m_nRecvs, 2);
+
+    m_net.DeliverEvent(s, FD_CLOSE);
+    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
+    EXPECT_EQ(m_net.m_open.count(s), 0u);
+
+    // The Start button comes back at the next tick, and the host and interval are stored.
+    Tick();
+    EXPECT_TRUE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_EQ(Stored("Often"), "25");
+    EXPECT_EQ(Stored("ComboName0"), "www.host.test");
+    EXPECT_EQ(Stored("ComboNameSel"), "0");
+    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+}
+
+TEST_F(ProbeCycle, EventsOfAnOlderSocketAreIgnored)
+{
+    Store("Often", "1");
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    StartCounting();
+    Tick();
+    SOCKET sOld = v.m_socket;
+    Tick(60);
+    SOCKET sNew = v.m_socket;
+    ASSERT_NE(sOld, sNew);
+    // The replaced socket was released, not leaked.
+    EXPECT_EQ(m_net.m_open.count(sOld), 0u);
+    EXPECT_EQ(m_net.m_open.size(), 1u);
+
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(sOld), MAKELPARAM(FD_READ, 0));
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(sOld), MAKELPARAM(FD_CLOSE, 0));
+    EXPECT_EQ(v.m_nSuccesses, 0);
+    EXPECT_EQ(v.m_socket, sNew);
+    EXPECT_TRUE(v.m_bWaiting);
+}
+
+TEST_F(ProbeCycle, CloseBeforeReplyLeavesTheProbeUncountedAndReadAfterStopCountsNothing)
+{
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    StartCounting();
+    Tick();
+    SOCKET s = v.m_socket;
+    m_net.DeliverEvent(s, FD_CLOSE);
+    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_READ, 0));
+    EXPECT_EQ(v.m_nSuccesses, 0);
+    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+}
+
+TEST_F(ProbeCycle, LookupFailureWithIgnoreOffStopsWithItsBox)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "nowhere.test");
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+
+    EXPECT_EQ(v.m_nDnsFailures, 1);
+    EXPECT_EQ(v.m_strLastProblemHost, "nowhere.test");
+    EXPECT_TRUE(v.m_bNewProblem);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Name nowhere.test Not Found.") + kHint + kFooter);
+    EXPECT_EQ(Status(), "NOT RUNNING");
+    EXPECT_EQ(LastTip(), "Prodlet has stopped");
+    EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_STOPPED));
+    EXPECT_FALSE(v.HasTimer(IDT_TICK));
+}
+
+TEST_F(ProbeCycle, LookupFailureWithIgnoreOnMovesToTheNextEntry)
+{
+    Store("ComboName0", "first.test");
+    Store("ComboName1", "second.test");
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+
+    EXPECT_EQ(v.m_nDnsFailures, 1);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 1);
+    EXPECT_EQ(m_net.m_lookups.back().strName, "second.test");
+    EXPECT_EQ(Status(), "Validating Domain Name");
+
+    // Failing again wraps round to the first entry.
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    EXPECT_EQ(v.m_nDnsFailures, 2);
+    EXPECT_EQ(v.m_strLastProblemHost, "second.test");
+}
+
+TEST_F(ProbeCycle, TypedNameThatFailsLookupStartsFromARandomEntry)
+{
+    Store("ComboName0", "a.test");
+    Store("ComboName1", "b.test");
+    Store("ComboName2", "c.test");
+    CProdletView& v = MakeView();
+    v.m_cbHostNames.SetCurSel(-1);
+    v.m_cbHostNames.SetWindowText("typed.test");
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});
+    ASSERT_EQ(m_net.m_lookups.back().strName, "typed.test");
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    int nSel = v.m_cbHostNames.GetCurSel();
+    EXPECT_GE(nSel, 0);
+    EXPECT_EQ(v.m_nDnsFailures, 1);
+    EXPECT_EQ(v.m_cbHostNames.GetCount(), 3);  // never joins the list
+    EXPECT_NE(m_net.m_lookups.back().strName, "typed.test");
+}
+
+TEST_F(ProbeCycle, SocketThatCannotBeCreatedCountsTwice)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_bSocketFails = true;
+    Tick();
+
+    EXPECT_EQ(v.m_nSocketFailures, 2);
+    EXPECT_EQ(v.m_nHttpFailures, 0);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Error opening stream socket") + kFooter);
+    EXPECT_EQ(Status(), "NOT RUNNING");
+    EXPECT_FALSE(v.HasTimer(IDT_TICK));
+}
+
+TEST_F(ProbeCycle, SocketThatCannotBeCreatedWithIgnoreOnLetsTheCountdownGoOn)
+{
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_bSocketFails = true;
+    Tick();
+    EXPECT_EQ(v.m_nSocketFailures, 2);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(v.HasTimer(IDT_TICK));
+    EXPECT_TRUE(v.m_stNextLabel.IsWindowEnabled());
+}
+
+TEST_F(ProbeCycle, FailedConnectWithIgnoreOffShowsOneBoxThenStops)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_refusedAddresses.insert("192.0.2.7");
+    Tick();
+
+    EXPECT_EQ(v.m_nHttpFailures, 1);
+    EXPECT_EQ(v.m_nSocketFailures, 1);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Cannot connect to 192.0.2.7 on port 80.") + kHint + kFooter);
+    EXPECT_EQ(Status(), "NOT RUNNING");
+    EXPECT_EQ(LastTip(), "Prodlet has stopped");
+    EXPECT_TRUE(m_net.m_open.empty());  // the failed socket was closed
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+}
+
+TEST_F(ProbeCycle, FailedConnectWithIgnoreOnMovesOnAndWrapsRound)
+{
+    Store("ComboName0", "192.0.2.1");
+    Store("ComboName1", "192.0.2.2");
+    Store("ComboName2", "192.0.2.3");
+    Store("ComboNameSel", "1");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_refusedAddresses = {"192.0.2.2", "192.0.2.3"};
+    Tick();
+
+    EXPECT_EQ(v.m_nHttpFailures, 1);
+    EXPECT_EQ(v.m_nSocketFailures, 1);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 2);
+    EXPECT_EQ(v.m_strLastProblemHost, "192.0.2.2");
+    EXPECT_TRUE(v.HasTimer(IDT_TICK));
+
+    Tick();  // the next entry is probed one tick after its validation
+    ASSERT_EQ(m_net.m_connects.back(), "192.0.2.3:80");
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    Tick();
+    EXPECT_EQ(m_net.m_connects.back(), "192.0.2.1:80");
+    EXPECT_EQ(v.m_nHttpFailures, 2);
+    EXPECT_TRUE(m_net.m_open.size() == 1u);
+}
+
+TEST_F(ProbeCycle, ConnectFailureOfAHostNotInTheListSelectsTheFirstEntry)
+{
+    Store("ComboName0", "192.0.2.1");
+    Store("ComboName1", "192.0.2.2");
+    Store("ComboNameSel", "1");
+    CProdletView& v = MakeView();
+    v.m_cbHostNames.SetCurSel(-1);
+    v.m_cbHostNames.SetWindowText("192.0.2.99");
+    StartCounting();
+    m_net.m_refusedAddresses.insert("192.0.2.99");
+    Tick();
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    EXPECT_EQ(v.m_cbHostNames.GetCount(), 2);
+}
+
+TEST_F(ProbeCycle, EmptyHostCountsASocketFailureWithoutABox)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "192.0.2.7");
+    Store("ComboNameSel", "-1");
+    CProdletView& v = MakeView();
+    EXPECT_EQ(v.m_strCurrentHost, "");
+    v.m_bHaveLocalIP = TRUE;
+    v.m_strLocalIP = "10.1.2.3";
+    v.RunTheJob(FALSE);
+    EXPECT_EQ(v.m_nSocketFailures, 1);
+    EXPECT_EQ(v.m_nHttpFailures, 0);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(m_net.m_connects.empty());
+    EXPECT_EQ(LastTip(), "Prodlet has stopped");
+}
+
+TEST_F(ProbeCycle, LocalLookupFailureStopsAndIsRetriedAtTheNextStart)
+{
+    Store("ComboName0", "192.0.2.7");
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText, std::string("Unable to get local IP address.\nHave you dialed your ISP?") + kFooter);
+    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+    EXPECT_FALSE(v.m_bHaveLocalIP);
+    EXPECT_EQ(Status(), "NOT RUNNING");
+    EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_STOPPED));
+
+    v.OnStart();
+    ASSERT_EQ(m_net.m_lookups.size(), 2u);
+    EXPECT_EQ(m_net.m_lookups[1].nMsg, WM_LOCAL_RESOLVED);
+    m_net.AnswerLastLookup({"10.9.8.7"});
+    EXPECT_TRUE(v.m_bHaveLocalIP);
+    EXPECT_EQ(v.m_strLocalIP, "10.9.8.7");
+
+    // Known from now on: later starts go straight to the host.
+    v.OnStart();
+    EXPECT_EQ(m_net.m_lookups.size(), 2u);
+}
+
+TEST_F(ProbeCycle, LocalAddressPrefersARealAddressOverLoopback)
+{
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"127.0.1.1", "10.0.0.5"});
+    EXPECT_EQ(v.m_strLocalIP, "10.0.0.5");
+}
+
+TEST_F(ProbeCycle, LoopbackOnlyLookupFallsBackToTheInterfaces)
+{
+    m_net.m_interfaceAddresses = {"127.0.0.1", "192.168.7.20"};
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"127.0.1.1"});
+    EXPECT_EQ(v.m_strLocalIP, "192.168.7.20");
+}
+
+TEST_F(ProbeCycle, LoopbackIsTakenWhenThereIsNothingElse)
+{
+    m_net.m_interfaceAddresses = {"127.0.0.1"};
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"127.0.1.1"});
+    EXPECT_EQ(v.m_strLocalIP, "127.0.1.1");
+    EXPECT_TRUE(v.m_bHaveLocalIP);
+}
+
+TEST_F(ProbeCycle, LookupThatCannotBeIssuedWaitsWithStartDisabled)
+{
+    m_net.m_bLookupsIssued = false;
+    CProdletView& v = MakeView();
+    v.OnStart();
+    EXPECT_EQ(Status(), "Determining Local IP Address");
+    EXPECT_FALSE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(ProbeCycle, HostNamesAreNeverUsedAsFormats)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "%s%n%x.test");
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText.rfind("Prodlet: Name %s%n%x.test Not Found.", 0), 0u);
+}
+
+TEST_F(ProbeCycle, ProbeToANameUsesTheAddressOfItsLookup)
+{
+    Store("Often", "1");
+    Store("ComboName0", "one.test");
+    CProdletView& v = MakeView();
+    StartCounting("10.1.2.3", "192.0.2.44");
+    Tick();
+    ASSERT_EQ(m_net.m_connects.size(), 1u);
+    EXPECT_EQ(m_net.m_connects[0], "192.0.2.44:80");
+    EXPECT_EQ(v.m_strCurrentHost, "one.test");
+    Tick(60);  // the next regular probe goes to the host that last connected
+    ASSERT_EQ(m_net.m_connects.size(), 2u);
+    EXPECT_EQ(m_net.m_connects[1], "192.0.2.44:80");
+}
