@@ -8,6 +8,10 @@
 // temporary file and renamed into place. A hive that is missing, unreadable
 // or garbled reads as empty (what can be recovered of it is kept); the next
 // write leaves a well-formed file.
+//
+// Only REG_SZ values are written. A value of another type in a hand-edited
+// hive is kept when the file is rewritten but reads as missing
+// (ERROR_FILE_NOT_FOUND): the program never stores one and has no use for it.
 #pragma once
 
 #include "framework/AfxTypes.h"
@@ -23,6 +27,8 @@ constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_WRITE_FAULT = 29;  // the hive file could not be written
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_MORE_DATA = 234;
 
 constexpr DWORD REG_NONE = 0;
@@ -30,11 +36,17 @@ constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+constexpr DWORD KEY_QUERY_VALUE = 0x0001;
+constexpr DWORD KEY_SET_VALUE = 0x0002;
+constexpr DWORD KEY_CREATE_SUB_KEY = 0x0004;
 constexpr DWORD KEY_READ = 0x20019;
 constexpr DWORD KEY_WRITE = 0x20006;
 
 // Creates (with all missing keys on the way) or opens hKey\lpSubKey.
 // *lpdwDisposition tells REG_CREATED_NEW_KEY from REG_OPENED_EXISTING_KEY.
+// Creating needs KEY_CREATE_SUB_KEY on hKey; an empty lpSubKey opens hKey's
+// own key again. Key names with control characters are refused
+// (ERROR_INVALID_PARAMETER): they could not be written as a key line.
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass, DWORD dwOptions,
                      DWORD samDesired, void* lpSecurityAttributes, HKEY* phkResult, DWORD* lpdwDisposition);
 // Opens an existing key; ERROR_FILE_NOT_FOUND if it does not exist.
@@ -46,7 +58,8 @@ LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptions, DWORD samDe
 LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
                       DWORD* lpcbData);
 // Stores a value; for REG_SZ cbData counts the NUL, and the text ends at the
-// first NUL within cbData.
+// first NUL within cbData. Any other type: ERROR_INVALID_PARAMETER. Needs
+// KEY_SET_VALUE on hKey (a key opened with KEY_READ: ERROR_ACCESS_DENIED).
 LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                     DWORD cbData);
 LONG RegCloseKey(HKEY hKey);

@@ -17,6 +17,9 @@ public:
     // Imports <Windows directory>/<application name>.INI below hKey.
     void ImportIniFile(HKEY hKey);
 
+    // Reads up to 259 characters; a longer value, a value of another type or
+    // a text that does not begin with a decimal number (after blanks and a
+    // sign) gives nDefault.
     int ReadInt(const char* lpszSection, const char* lpszEntry, int nDefault);
     BOOL WriteInt(const char* lpszSection, const char* lpszEntry, int nValue);
     CString ReadString(const char* lpszSection, const char* lpszEntry, const char* lpszDefault);
