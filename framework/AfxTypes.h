@@ -90,6 +90,14 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
 // Window styles (only what the program's templates and frame use).
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;  // includes WS_BORDER
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD WS_BORDER = 0x00800000;
 constexpr DWORD WS_DISABLED = 0x08000000;
 constexpr DWORD WS_VSCROLL = 0x00200000;

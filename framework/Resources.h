@@ -74,6 +74,8 @@ constexpr UINT FCONTROL = 0x08;
 constexpr UINT FSHIFT = 0x04;
 constexpr UINT FALT = 0x10;
 constexpr UINT VK_BACK = 0x08;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_ESCAPE = 0x1B;
 constexpr UINT VK_F6 = 0x75;
 
 struct AFX_ACCEL {

@@ -216,3 +216,15 @@ int AfxMessageBox(const CString& strText, UINT nType = MB_OK);
 #include <functional>
 using AfxMessageBoxHook = std::function<int(const CString& strCaption, const CString& strText, UINT nType)>;
 void AfxSetMessageBoxHook(AfxMessageBoxHook hook);
+
+// ---- test hooks: what a user would do, for the program's tests
+// Pretends the screen is cx x cy pixels; 0, 0 gives the real screen back.
+void AfxSetScreenSizeForTesting(int cx, int cy);
+// Clicks a button control as the mouse would (nothing for other windows).
+void AfxClickForTesting(CWnd* pWnd);
+// Types strText into an edit or combo box as the keyboard would.
+void AfxTypeForTesting(CWnd* pWnd, const CString& strText);
+// The style bits a control shows now: WS_DISABLED, ES_RIGHT, SS_CENTER, SS_RIGHT.
+DWORD AfxGetStyleForTesting(const CWnd* pWnd);
+// Presses and releases virtual key nVirtKey (VK_RETURN, VK_ESCAPE, ...) in pWnd.
+void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey);
