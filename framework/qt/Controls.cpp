@@ -46,6 +46,27 @@ QComboBox* NewComboBox(QWidget* pParent, const QRect& rect)
     return pCombo;
 }
 
+}  // namespace
+
+// The dialog units come from this font's average character width, but the
+// texts were laid out for the old dialog font, whose narrow letters let a
+// line such as "Prodlet how often? (minutes)" fit its box; with our fonts it
+// would wrap into a box one line high and lose its end. A left-aligned static
+// of one line therefore grows to the right, as far as its parent allows.
+void AfxFitStaticText(QLabel* pLabel)
+{
+    const QFontMetrics fm = pLabel->fontMetrics();
+    if ((pLabel->alignment() & Qt::AlignLeft) == 0 || pLabel->height() >= 2 * fm.height())
+        return;
+    pLabel->setWordWrap(false);
+    int nWidth = std::max(pLabel->width(), fm.horizontalAdvance(pLabel->text()) + 2);
+    if (QWidget* pParent = pLabel->parentWidget(); pParent && pParent->width() > pLabel->x())
+        nWidth = std::min(nWidth, std::max(pLabel->width(), pParent->width() - pLabel->x()));
+    pLabel->resize(nWidth, pLabel->height());
+}
+
+namespace {
+
 Qt::Alignment StaticAlignment(DWORD dwStyle)
 {
     if (dwStyle & SS_CENTER)
@@ -130,6 +151,8 @@ CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& re
         return nullptr;
     if (item.kind != AfxControl::ComboDropDown)
         pWidget->setGeometry(rect);
+    if (item.kind == AfxControl::Static)
+        AfxFitStaticText(static_cast<QLabel*>(pWidget));
     if (item.kind == AfxControl::GroupBox)
         pWidget->lower();
     if (item.style & WS_DISABLED)

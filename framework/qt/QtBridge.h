@@ -82,6 +82,10 @@ QWidget* AfxWidgetOf(const CWnd* pWnd);
 // A 16-colour icon resource as a QIcon with both its 32 x 32 and 16 x 16 images.
 QIcon IconFromResource(HICON hIcon);
 
+class QLabel;
+// Keeps a one-line, left-aligned static's text on one line; see Controls.cpp.
+void AfxFitStaticText(QLabel* pLabel);
+
 // Delivers a command from a control to the window it sits in (WM_COMMAND,
 // wParam = control id, lParam = the control's CWnd).
 void AfxNotifyParent(CWndImpl* pControl);

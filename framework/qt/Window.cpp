@@ -339,8 +339,10 @@ void CWnd::SetWindowText(const CString& strText)
         pEdit->setText(str);
     else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
         pCombo->setEditText(str);
-    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
         pLabel->setText(str);
+        AfxFitStaticText(pLabel);
+    }
     else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
         pGroup->setTitle(str);
     else
