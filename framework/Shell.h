@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 // ---- notification area
 
@@ -71,6 +72,8 @@ public:
     BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pOwner);
 
 private:
+    void AttachItems(std::span<const AFX_MENUITEM> items);
+
     const AFX_MENUITEM* m_pItems = nullptr;
     int m_nItems = 0;
     int m_nDefaultPos = -1;

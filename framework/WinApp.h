@@ -69,6 +69,7 @@ private:
     const CRuntimeClass* m_pViewClass;
     CDocument* m_pDocument = nullptr;
     CFrameWnd* m_pFrame = nullptr;
+    BOOL m_bClosing = FALSE;  // CloseAll is under way; destroying the frame calls it again
 };
 
 class CCommandLineInfo {
@@ -92,6 +93,7 @@ public:
     BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
     void OnFileNew();
     void OnFileOpen();
+    void OnFileSave();  // asks for a file name, then the document writes itself there
     void LoadStdProfileSettings(UINT nMaxMRU);  // we keep no recent-file list: nothing to load
     void Enable3dControls() {}                 // controls are drawn three-dimensional everywhere
 
