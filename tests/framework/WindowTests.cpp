@@ -801,6 +801,11 @@ TEST_F(WindowTest, WindowStateRoundTrips)
     frame.EnableWindow(TRUE);
     EXPECT_TRUE(frame.IsWindowEnabled());
     EXPECT_FALSE(frame.IsWindowVisible());
+    // Bringing a hidden window forward must not show it: the tray menu does
+    // this to its hidden owner.
+    EXPECT_TRUE(frame.SetForegroundWindow());
+    EXPECT_FALSE(frame.IsWindowVisible());
+    frame.ShowWindow(SW_SHOW);
     EXPECT_TRUE(frame.SetForegroundWindow());
     EXPECT_TRUE(frame.IsWindowVisible());
     frame.SetIcon(AfxLoadIcon(IDR_TEST_FRAME));
