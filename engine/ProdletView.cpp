@@ -93,6 +93,10 @@ void CProdletView::OnInitialUpdate()
 {
     CFormView::OnInitialUpdate();
 
+    // A second initial update (a new document) makes the icon again; the
+    // shell refuses to add one that is still there, which would leave an
+    // error box and an icon nobody can change or remove.
+    m_TrayIcon.DeleteIcon();
     if (!m_TrayIcon.Create(this, IDR_TRAY_MENU, "Prodlet", m_hIcons, 2, 500, WM_TRAY_NOTIFY)) {
         AfxMessageBox("Failed to create tray icon", MB_OK | MB_ICONSTOP);
         // Without a notification area the frame is the only way to reach the

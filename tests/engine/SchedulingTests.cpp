@@ -30,6 +30,23 @@ TEST_F(Scheduling, InitialUpdateReadsSettingsAndArmsAutoStart)
     EXPECT_EQ(m_clock.m_dwSlept, 1000u);
 }
 
+TEST_F(Scheduling, SecondInitialUpdateRepeatsEveryStepWithOneWorkingIcon)
+{
+    CProdletView& v = MakeView();
+    v.SendMessage(WM_TIMER, IDT_AUTOSTART, 0);
+    m_tray.clear();
+    v.OnInitialUpdate();
+
+    // The shell is asked to drop the old icon before the new one is added.
+    ASSERT_GE(m_tray.size(), 2u);
+    EXPECT_EQ(m_tray[0].dwMessage, NIM_DELETE);
+    EXPECT_EQ(m_tray[1].dwMessage, NIM_ADD);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(v.m_TrayIcon.IsCreated());
+    EXPECT_TRUE(v.HasTimer(IDT_AUTOSTART));
+    EXPECT_EQ(Status(), "PLEASE START ME");
+}
+
 TEST_F(Scheduling, StoredIntervalAboveSixtyIsCappedProvisionally)
 {
     Store("Often", "90");
