@@ -9,6 +9,8 @@
 // 16 bits and the error in the high 16 bits. Closing a socket drops its queued
 // events, and socket handles are never reused within a run, so a late event
 // can never be taken for one of a newer socket.
+// A window given to a look-up or to WSAAsyncSelect must live until the
+// socket is closed or WSACleanup has run.
 #pragma once
 
 #include "framework/AfxTypes.h"
@@ -38,13 +40,29 @@ constexpr long FD_CLOSE = 0x20;
 
 constexpr int MAXGETHOSTSTRUCT = 1024;
 
+constexpr int WSAEFAULT = 10014;
 constexpr int WSAEINVAL = 10022;
-constexpr int WSAEWOULDBLOCK = 10035;
 constexpr int WSAEMFILE = 10024;
+constexpr int WSAEWOULDBLOCK = 10035;
+constexpr int WSAEINPROGRESS = 10036;
+constexpr int WSAEALREADY = 10037;
+constexpr int WSAENOTSOCK = 10038;
+constexpr int WSAENOPROTOOPT = 10042;
+constexpr int WSAEPROTONOSUPPORT = 10043;
+constexpr int WSAEAFNOSUPPORT = 10047;
+constexpr int WSAEADDRINUSE = 10048;
+constexpr int WSAEADDRNOTAVAIL = 10049;
+constexpr int WSAENETDOWN = 10050;
+constexpr int WSAENETUNREACH = 10051;
+constexpr int WSAECONNABORTED = 10053;
+constexpr int WSAECONNRESET = 10054;
+constexpr int WSAENOBUFS = 10055;
+constexpr int WSAEISCONN = 10056;
+constexpr int WSAENOTCONN = 10057;
 constexpr int WSAETIMEDOUT = 10060;
 constexpr int WSAECONNREFUSED = 10061;
-constexpr int WSAENETUNREACH = 10051;
-constexpr int WSAECONNRESET = 10054;
+constexpr int WSAEHOSTUNREACH = 10065;
+constexpr int WSAVERNOTSUPPORTED = 10092;
 constexpr int WSANOTINITIALISED = 10093;
 constexpr int WSAHOST_NOT_FOUND = 11001;
 constexpr int WSATRY_AGAIN = 11002;
@@ -110,6 +128,7 @@ public:
     virtual SOCKET socket(int af, int type, int protocol) = 0;
     // Blocks until connected, refused or 20 seconds have passed.
     virtual int connect(SOCKET s, const SOCKADDR_IN* name, int namelen) = 0;
+    // Without a value (optval null) it fails with WSAEFAULT and changes nothing.
     virtual int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) = 0;
     // Asks for lEvent (FD_READ | FD_WRITE | FD_CLOSE) as wMsg to hWnd; the
     // socket is non-blocking from then on. FD_CLOSE comes once the peer has

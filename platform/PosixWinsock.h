@@ -1,0 +1,40 @@
+// Windows Sockets 1.1 on POSIX sockets: the CWinsock the program runs with.
+#pragma once
+
+#include "platform/Winsock.h"
+
+#include <memory>
+
+class CWinsockState;
+
+class CPosixWinsock : public CWinsock {
+public:
+    CPosixWinsock();
+    ~CPosixWinsock() override;
+    CPosixWinsock(const CPosixWinsock&) = delete;
+    CPosixWinsock& operator=(const CPosixWinsock&) = delete;
+
+    int WSAStartup(WORD wVersionRequested, WSADATA* lpWSAData) override;
+    int WSACleanup() override;
+    int gethostname(char* name, int namelen) override;
+    HANDLE WSAAsyncGetHostByName(HWND hWnd, UINT wMsg, const char* name, char* buf, int buflen) override;
+    std::vector<IN_ADDR> GetInterfaceAddresses() override;
+    std::uint32_t inet_addr(const char* cp) override;
+    CString inet_ntoa(IN_ADDR in) override;
+    SOCKET socket(int af, int type, int protocol) override;
+    int connect(SOCKET s, const SOCKADDR_IN* name, int namelen) override;
+    int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) override;
+    int WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent) override;
+    int send(SOCKET s, const char* buf, int len, int flags) override;
+    int recv(SOCKET s, char* buf, int len, int flags) override;
+    int closesocket(SOCKET s) override;
+    int WSAGetLastError() override;
+
+    // 20 seconds unless a test wants a shorter wait.
+    void SetConnectTimeout(int nMilliseconds);
+
+private:
+    // Shared with the look-up workers and the queued deliveries, so that
+    // neither outlives what it touches.
+    std::shared_ptr<CWinsockState> m_pState;
+};
