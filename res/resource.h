@@ -72,6 +72,12 @@
 // Strings
 #define AFX_IDS_APP_TITLE 57344
 
+// The maker's addresses in the About box. The e-mail link recognises its
+// target by the mailbox followed by '@'.
+#define PRODLET_MAIL_BOX "prodlet"
+#define PRODLET_MAIL_ADDRESS PRODLET_MAIL_BOX "@example.com"
+#define PRODLET_WEB_ADDRESS "https://www.example.com/prodlet"
+
 // The program's resource tables (dialogs, menus, accelerators, strings, icons).
 struct AFX_RESOURCES;
 const AFX_RESOURCES& ProdletResources();

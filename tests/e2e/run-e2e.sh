@@ -19,6 +19,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+die() {  # die "what" LOG...: a set-up step failed
+    echo "FAIL - $1"; shift
+    for log in "$@"; do echo "--- $log"; cat "$log"; done
+    failures=$((failures + 1))
+    exit 1
+}
+
 check() {  # check "what" command...
     local what=$1; shift
     if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
@@ -43,15 +50,18 @@ printf '[Settings]\r\nDebug=1\r\nAutoStart=1\r\nComboName0=127.0.0.1\r\nComboNam
     > "$PRODLET_WINDIR/Prodlet.INI"
 
 python3 "$here/http_recorder.py" "$work/requests" & pids+=($!)
-wait_for 20 test -e "$work/requests/listening" || { echo "FAIL - HTTP server did not start"; exit 1; }
+wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
 
-display=:$((50 + RANDOM % 200))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
-export DISPLAY=$display
-wait_for 20 xdpyinfo >/dev/null 2>&1 || { echo "FAIL - Xvfb did not start"; exit 1; }
+# Xvfb picks a free display itself and tells which one it took.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
+exec 3>&-
+wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
+export DISPLAY=:$(head -n 1 "$work/display")
+wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
 trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
     >"$work/trayer.log" 2>&1 & pids+=($!)
-wait_for 20 sh -c 'xdotool search --onlyvisible --class trayer >/dev/null 2>&1' || { echo "FAIL - trayer did not start"; exit 1; }
+wait_for 20 sh -c 'xdotool search --onlyvisible --class trayer >/dev/null 2>&1' || die "trayer did not start" "$work/trayer.log" "$work/xvfb.log"
 
 icon_window() { xdotool search --onlyvisible --classname prodlet 2>/dev/null | head -n 1; }
 icon_shown() { [ -n "$(icon_window)" ]; }

@@ -1,0 +1,43 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2034  # the lists are used by the scripts that source this file
+# Debian 12 packages of Prodlet, sourced by run.sh and test.sh. The one list
+# of what a fresh machine needs.
+
+# To build and run the program: compiler, CMake, Qt 6 Widgets (its CMake
+# package needs the OpenGL headers), GoogleTest.
+PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev libgl-dev libgtest-dev"
+
+# Also for the end-to-end test of the real binary: a headless X server with a
+# notification area, input and window tools, network namespaces, the test
+# server and screenshots.
+PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux python3 imagemagick"
+
+# Root runs apt-get itself; anyone else goes through sudo when it exists.
+prodlet_as_root()
+{
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "Need root to run: $*  (no sudo available)" >&2
+        return 1
+    fi
+}
+
+# prodlet_install_packages PACKAGE...: installs those not yet installed;
+# looks for package updates only when something is missing.
+prodlet_install_packages()
+{
+    missing=""
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing="$missing $pkg"
+        fi
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    prodlet_as_root env DEBIAN_FRONTEND=noninteractive apt-get update || return 1
+    # shellcheck disable=SC2086  # one word per package
+    prodlet_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+}

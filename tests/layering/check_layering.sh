@@ -1,0 +1,52 @@
+#!/bin/sh
+# check_layering.sh SOURCE_DIR LINKS_FILE
+# Fails when a source file of the program's folders includes a Qt header, or
+# when one of their targets links a Qt target (LINKS_FILE: one line per
+# target and property, "folder/target PROPERTY lib;lib;...").
+set -u
+src=$1
+links=$2
+status=0
+
+# Qt headers: <QWidget>, "QString", <QtCore/QTimer>, old-style <qglobal.h>.
+include_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z0-9_]*|q[a-z0-9_]*\.h)([/>"])'
+dirs=""
+for dir in app engine settings ui res; do
+    [ -d "$src/$dir" ] && dirs="$dirs $src/$dir"
+done
+if [ -z "$dirs" ]; then
+    echo "none of the program's folders exists under $src: nothing was checked"
+    exit 1
+fi
+# shellcheck disable=SC2086  # $dirs holds several paths on purpose
+nfiles=$(find $dirs -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) | wc -l)
+# shellcheck disable=SC2086
+hits=$(find $dirs -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) \
+           -exec grep -HnE "$include_re" {} +)
+if [ -n "$hits" ]; then
+    echo "$hits" | sed "s|^$src/|Qt header in the program: |"
+    status=1
+fi
+if [ "$nfiles" -eq 0 ]; then
+    echo "no source files found under $src: nothing was checked"
+    exit 1
+fi
+
+if [ ! -s "$links" ]; then
+    echo "link list $links is missing or empty"
+    exit 1
+fi
+# The check means nothing if the folders' libraries are not in the list.
+for tgt in app/prodlet engine/engine settings/settings ui/ui res/res; do
+    if ! grep -q "^$tgt " "$links"; then
+        echo "target $tgt is not in $links"
+        status=1
+    fi
+done
+qt_re='Qt[0-9]*::|(^|[^A-Za-z0-9_])(lib)?Qt[0-9][A-Za-z]|-lQt'
+if grep -E " [A-Z_]*LINK_LIBRARIES .*($qt_re)" "$links" | sed 's|^|Qt linked by a program target: |' | grep .; then
+    status=1
+fi
+
+echo "checked $nfiles source files and $(wc -l <"$links") link lists"
+exit $status
