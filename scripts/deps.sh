@@ -5,12 +5,14 @@
 
 # To build and run the program: compiler, CMake, Qt 6 Widgets (its CMake
 # package needs the OpenGL headers), GoogleTest.
-PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev libgl-dev libgtest-dev"
+# qt6-qpa-plugins brings the xcb (desktop) and offscreen (tests) platforms.
+PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev"
 
 # Also for the end-to-end test of the real binary: a headless X server with a
 # notification area, input and window tools, network namespaces, the test
-# server and screenshots.
-PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux python3 imagemagick"
+# server and screenshots; and a German locale, to show that numbers are read
+# the same under any locale.
+PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
 
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()
@@ -40,4 +42,13 @@ prodlet_install_packages()
     prodlet_as_root env DEBIAN_FRONTEND=noninteractive apt-get update || return 1
     # shellcheck disable=SC2086  # one word per package
     prodlet_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+}
+
+# prodlet_ensure_locale NAME: builds the locale (e.g. de_DE.UTF-8) if missing.
+prodlet_ensure_locale()
+{
+    local want=${1%%.*}
+    if ! locale -a 2>/dev/null | grep -qix "$want.utf8\|$want.utf-8"; then
+        prodlet_as_root localedef -i "$want" -f UTF-8 "$1" || echo "could not build locale $1" >&2
+    fi
 }

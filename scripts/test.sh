@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 # shellcheck disable=SC2086
 prodlet_install_packages $PRODLET_BUILD_PACKAGES $PRODLET_TEST_PACKAGES
+prodlet_ensure_locale de_DE.UTF-8
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPRODLET_WERROR=ON
 cmake --build build -j2
 cd build
