@@ -112,20 +112,29 @@ void CRegistrySettings::ImportIniFile(HKEY hKey)
     std::fclose(pFile);
 }
 
-int CRegistrySettings::ReadInt(const char* lpszSection, const char* lpszEntry, int nDefault)
+// The stored text of a value, through the 260-byte buffer of the original
+// store: a longer text, a value of another type or a missing one reads as absent.
+BOOL CRegistrySettings::QueryText(const char* lpszSection, const char* lpszEntry, CString& strValue) const
 {
     HKEY hKey = 0;
     if (RegOpenKeyExA(m_hRootKey, KeyPath(lpszSection).c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return nDefault;
+        return FALSE;
     char szValue[s_cbValueBuffer];
     DWORD dwType = REG_NONE;
     DWORD cbValue = sizeof(szValue);
     const LONG lResult = RegQueryValueExA(hKey, lpszEntry, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
     RegCloseKey(hKey);
     if (lResult != ERROR_SUCCESS || dwType != REG_SZ)
-        return nDefault;
+        return FALSE;
     szValue[sizeof(szValue) - 1] = '\0';
-    return ParseInt(szValue, nDefault);
+    strValue = szValue;
+    return TRUE;
+}
+
+int CRegistrySettings::ReadInt(const char* lpszSection, const char* lpszEntry, int nDefault)
+{
+    CString strValue;
+    return QueryText(lpszSection, lpszEntry, strValue) ? ParseInt(strValue.c_str(), nDefault) : nDefault;
 }
 
 BOOL CRegistrySettings::WriteInt(const char* lpszSection, const char* lpszEntry, int nValue)
@@ -137,18 +146,8 @@ BOOL CRegistrySettings::WriteInt(const char* lpszSection, const char* lpszEntry,
 
 CString CRegistrySettings::ReadString(const char* lpszSection, const char* lpszEntry, const char* lpszDefault)
 {
-    HKEY hKey = 0;
-    if (RegOpenKeyExA(m_hRootKey, KeyPath(lpszSection).c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return lpszDefault;
-    char szValue[s_cbValueBuffer];
-    DWORD dwType = REG_NONE;
-    DWORD cbValue = sizeof(szValue);
-    const LONG lResult = RegQueryValueExA(hKey, lpszEntry, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
-    RegCloseKey(hKey);
-    if (lResult != ERROR_SUCCESS || dwType != REG_SZ)
-        return lpszDefault;
-    szValue[sizeof(szValue) - 1] = '\0';
-    return szValue;
+    CString strValue;
+    return QueryText(lpszSection, lpszEntry, strValue) ? strValue : CString(lpszDefault);
 }
 
 BOOL CRegistrySettings::WriteString(const char* lpszSection, const char* lpszEntry, const char* lpszValue)

@@ -29,6 +29,7 @@ public:
 
 private:
     CString KeyPath(const char* lpszSection) const;
+    BOOL QueryText(const char* lpszSection, const char* lpszEntry, CString& strValue) const;
 
     CString m_strBasePath;
     HKEY m_hRootKey;
