@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QImage>
 #include <QMetaObject>
@@ -17,6 +18,33 @@
 #include <atomic>
 
 namespace {
+
+// Work handed over from another thread travels as an event of its own: the
+// event queue's lock orders the hand-over, where Qt's queued functor calls
+// rely on reference counts that ThreadSanitizer cannot see into.
+class CRunEvent : public QEvent {
+public:
+    explicit CRunEvent(std::function<void()> fn) : QEvent(TypeId()), m_fn(std::move(fn)) {}
+    static QEvent::Type TypeId()
+    {
+        static const QEvent::Type s_type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return s_type;
+    }
+    std::function<void()> m_fn;
+};
+
+class CRunReceiver : public QObject {
+public:
+    bool event(QEvent* pEvent) override
+    {
+        if (pEvent->type() != CRunEvent::TypeId())
+            return QObject::event(pEvent);
+        static_cast<CRunEvent*>(pEvent)->m_fn();
+        return true;
+    }
+};
+
+std::atomic<CRunReceiver*> g_pRunReceiver{nullptr};
 
 std::atomic<int> g_nTestScreenCx{0};
 std::atomic<int> g_nTestScreenCy{0};
@@ -68,6 +96,7 @@ void AfxInitBackend(int& argc, char** argv)
     // The program lives in the notification area with every window hidden;
     // only the framework's own quit ends the loop.
     pApp->setQuitOnLastWindowClosed(false);
+    g_pRunReceiver = new CRunReceiver;  // lives as long as the process
     argc = s_argc;
 }
 
@@ -100,10 +129,10 @@ BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs)
 
 void AfxRunOnUiThread(std::function<void()> fn)
 {
-    QCoreApplication* pApp = QCoreApplication::instance();
-    if (pApp == nullptr || !fn)
+    CRunReceiver* pReceiver = g_pRunReceiver.load();
+    if (pReceiver == nullptr || !fn)
         return;
-    QMetaObject::invokeMethod(pApp, std::move(fn), Qt::QueuedConnection);
+    QCoreApplication::postEvent(pReceiver, new CRunEvent(std::move(fn)));
 }
 
 void AfxSetScreenSizeForTesting(int cx, int cy)
