@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
-#include <QEvent>
+#include <QSocketNotifier>
 #include <QEventLoop>
 #include <QImage>
 #include <QMetaObject>
@@ -14,37 +14,61 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <atomic>
 
 namespace {
 
-// Work handed over from another thread travels as an event of its own: the
-// event queue's lock orders the hand-over, where Qt's queued functor calls
-// rely on reference counts that ThreadSanitizer cannot see into.
-class CRunEvent : public QEvent {
+// Work handed over from another thread waits in a queue of our own, under a
+// plain mutex, and an eventfd wakes the user-interface thread for it. Qt's own
+// queued calls would do, but their hand-over goes through futexes and atomics
+// that ThreadSanitizer cannot see, and then every hand-over looks like a race.
+class CRunQueue {
 public:
-    explicit CRunEvent(std::function<void()> fn) : QEvent(TypeId()), m_fn(std::move(fn)) {}
-    static QEvent::Type TypeId()
+    CRunQueue() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
-        static const QEvent::Type s_type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return s_type;
+        m_pNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_pNotifier, &QSocketNotifier::activated, [this] { RunPending(); });
     }
-    std::function<void()> m_fn;
+    void Post(std::function<void()> fn)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_pending.push_back(std::move(fn));
+        }
+        const std::uint64_t nOne = 1;
+        ssize_t nWritten = ::write(m_fd, &nOne, sizeof(nOne));
+        (void)nWritten;  // a full counter still wakes the reader
+    }
+
+private:
+    void RunPending()
+    {
+        std::uint64_t nCount = 0;
+        ssize_t nRead = ::read(m_fd, &nCount, sizeof(nCount));
+        (void)nRead;
+        std::deque<std::function<void()>> batch;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            batch.swap(m_pending);
+        }
+        for (std::function<void()>& fn : batch)
+            fn();
+    }
+
+    int m_fd;
+    QSocketNotifier* m_pNotifier;
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_pending;
 };
 
-class CRunReceiver : public QObject {
-public:
-    bool event(QEvent* pEvent) override
-    {
-        if (pEvent->type() != CRunEvent::TypeId())
-            return QObject::event(pEvent);
-        static_cast<CRunEvent*>(pEvent)->m_fn();
-        return true;
-    }
-};
-
-std::atomic<CRunReceiver*> g_pRunReceiver{nullptr};
+std::atomic<CRunQueue*> g_pRunQueue{nullptr};
 
 std::atomic<int> g_nTestScreenCx{0};
 std::atomic<int> g_nTestScreenCy{0};
@@ -96,7 +120,7 @@ void AfxInitBackend(int& argc, char** argv)
     // The program lives in the notification area with every window hidden;
     // only the framework's own quit ends the loop.
     pApp->setQuitOnLastWindowClosed(false);
-    g_pRunReceiver = new CRunReceiver;  // lives as long as the process
+    g_pRunQueue = new CRunQueue;  // lives as long as the process
     argc = s_argc;
 }
 
@@ -129,10 +153,10 @@ BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs)
 
 void AfxRunOnUiThread(std::function<void()> fn)
 {
-    CRunReceiver* pReceiver = g_pRunReceiver.load();
-    if (pReceiver == nullptr || !fn)
+    CRunQueue* pQueue = g_pRunQueue.load();
+    if (pQueue == nullptr || !fn)
         return;
-    QCoreApplication::postEvent(pReceiver, new CRunEvent(std::move(fn)));
+    pQueue->Post(std::move(fn));
 }
 
 void AfxSetScreenSizeForTesting(int cx, int cy)
