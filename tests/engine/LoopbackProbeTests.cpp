@@ -6,7 +6,6 @@
 #include "framework/WinApp.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -90,17 +89,6 @@ private:
     std::vector<std::string> m_requests;
 };
 
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* pDir = ::opendir("/proc/self/fd")) {
-        while (::readdir(pDir))
-            ++n;
-        ::closedir(pDir);
-    }
-    return n;
-}
-
 class LoopbackProbe : public EngineTest {
 protected:
     void SetUp() override
@@ -147,7 +135,7 @@ TEST_F(LoopbackProbe, NoDescriptorIsLeakedOverAThousandProbes)
     // One probe first, so that whatever the sockets set up once is counted in.
     v.RunTheJob(FALSE);
     ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSuccesses == 1 && v.m_socket == INVALID_SOCKET; }, 30000));
-    int nBefore = OpenDescriptors();
+    int nBefore = CountOpenDescriptors();
 
     for (int i = 2; i <= kProbes; ++i) {
         v.RunTheJob(FALSE);
@@ -155,7 +143,7 @@ TEST_F(LoopbackProbe, NoDescriptorIsLeakedOverAThousandProbes)
     }
     ASSERT_TRUE(AfxPumpUntil([&] { return v.m_socket == INVALID_SOCKET; }, 30000));
     EXPECT_EQ(v.m_nHttpFailures + v.m_nSocketFailures, 0);
-    EXPECT_EQ(OpenDescriptors(), nBefore);
+    EXPECT_EQ(CountOpenDescriptors(), nBefore);
 }
 
 TEST_F(LoopbackProbe, RefusedConnectIsCountedAndTheSocketReleased)
@@ -166,11 +154,11 @@ TEST_F(LoopbackProbe, RefusedConnectIsCountedAndTheSocketReleased)
     v.m_bHaveLocalIP = TRUE;
     v.m_strLocalIP = "127.0.0.1";
     v.m_strCurrentHost = "127.0.0.1";
-    int nBefore = OpenDescriptors();
+    int nBefore = CountOpenDescriptors();
     v.RunTheJob(FALSE);
     EXPECT_EQ(v.m_nHttpFailures, 1);
     EXPECT_EQ(v.m_nSocketFailures, 1);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText.rfind("Prodlet: Cannot connect to 127.0.0.1 on port 80.", 0), 0u);
-    EXPECT_EQ(OpenDescriptors(), nBefore);
+    EXPECT_EQ(CountOpenDescriptors(), nBefore);
 }

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <dirent.h>
+#include "tests/support/TestEnv.h"
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -118,17 +118,6 @@ std::string ReadBytes(int fd, std::size_t n)
         str.append(buf, static_cast<std::size_t>(nGot));
     }
     return str;
-}
-
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* pDir = ::opendir("/proc/self/fd")) {
-        while (::readdir(pDir))
-            ++n;
-        ::closedir(pDir);
-    }
-    return n;
 }
 
 SOCKADDR_IN Loopback(WORD nPort)
@@ -458,7 +447,7 @@ TEST_F(WinsockTest, ThousandSocketsLeaveNoDescriptorBehind)
 {
     CLoopbackServer server;
     ASSERT_EQ(0, m_ws.WSACleanup());
-    const int nBefore = OpenDescriptors();
+    const int nBefore = CountOpenDescriptors();
     WSADATA data;
     ASSERT_EQ(0, m_ws.WSAStartup(0x0101, &data));
     SOCKET sPrev = INVALID_SOCKET;
@@ -476,7 +465,7 @@ TEST_F(WinsockTest, ThousandSocketsLeaveNoDescriptorBehind)
     (void)sLeft;
     // Another thread (a look-up of an earlier test) may hold a descriptor for
     // a moment; a leak stays.
-    EXPECT_TRUE(Pump([&] { return OpenDescriptors() == nBefore; })) << OpenDescriptors() << " vs " << nBefore;
+    EXPECT_TRUE(Pump([&] { return CountOpenDescriptors() == nBefore; })) << CountOpenDescriptors() << " vs " << nBefore;
     ASSERT_EQ(0, m_ws.WSAStartup(0x0101, &data));
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/TestEnv.h"
 
+#include <dirent.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,4 +81,15 @@ void CFakeClock::Advance(DWORD dwMilliseconds)
 {
     m_dwTick += dwMilliseconds;
     m_time += dwMilliseconds / 1000;
+}
+
+int CountOpenDescriptors()
+{
+    int n = 0;
+    if (DIR* pDir = ::opendir("/proc/self/fd")) {
+        while (::readdir(pDir))
+            ++n;
+        ::closedir(pDir);
+    }
+    return n;
 }

@@ -42,6 +42,9 @@ private:
     bool m_bHadHive = false, m_bHadWinDir = false;
 };
 
+// How many descriptors the process has open now (leak checks).
+int CountOpenDescriptors();
+
 // A clock that moves only when told; installed for its lifetime.
 class CFakeClock : public IClock {
 public:
