@@ -206,17 +206,30 @@ SOCKET CPosixWinsock::socket(int af, int type, int protocol)
 
 // The descriptor of s, or -1 with the error set. Only the calling thread
 // closes sockets, so the descriptor stays valid for the rest of the call.
+// The entry of s, or null with the error set; the caller holds the lock.
+static CSocketEntry* LockedEntry(CWinsockState& state, SOCKET s)
+{
+    if (state.m_nStartups == 0) {
+        Fail(WSANOTINITIALISED);
+        return nullptr;
+    }
+    auto it = state.m_sockets.find(s);
+    if (it == state.m_sockets.end()) {
+        Fail(WSAENOTSOCK);
+        return nullptr;
+    }
+    return &it->second;
+}
+
 static int FindSocket(CWinsockState& state, SOCKET s, bool* pbNonBlocking = nullptr)
 {
     std::lock_guard lock(state.m_mutex);
-    if (state.m_nStartups == 0)
-        return Fail(WSANOTINITIALISED);
-    auto it = state.m_sockets.find(s);
-    if (it == state.m_sockets.end())
-        return Fail(WSAENOTSOCK);
+    CSocketEntry* pEntry = LockedEntry(state, s);
+    if (!pEntry)
+        return SOCKET_ERROR;
     if (pbNonBlocking)
-        *pbNonBlocking = it->second.bNonBlocking;
-    return it->second.nFd;
+        *pbNonBlocking = pEntry->bNonBlocking;
+    return pEntry->nFd;
 }
 
 // Waits for a non-blocking connect to finish; 0 or the error.
@@ -322,14 +335,12 @@ int CPosixWinsock::setsockopt(SOCKET s, int level, int optname, const char* optv
 int CPosixWinsock::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent)
 {
     std::unique_lock lock(m_pState->m_mutex);
-    if (m_pState->m_nStartups == 0)
-        return Fail(WSANOTINITIALISED);
-    auto it = m_pState->m_sockets.find(s);
-    if (it == m_pState->m_sockets.end())
-        return Fail(WSAENOTSOCK);
+    CSocketEntry* pEntry = LockedEntry(*m_pState, s);
+    if (!pEntry)
+        return SOCKET_ERROR;
     if (lEvent != 0 && !hWnd)
         return Fail(WSAEINVAL);
-    CSocketEntry& entry = it->second;
+    CSocketEntry& entry = *pEntry;
     if (!entry.bNonBlocking) {
         int nFlags = ::fcntl(entry.nFd, F_GETFL);
         if (nFlags < 0 || ::fcntl(entry.nFd, F_SETFL, nFlags | O_NONBLOCK) < 0)
@@ -399,13 +410,11 @@ int CPosixWinsock::recv(SOCKET s, char* buf, int len, int flags)
 int CPosixWinsock::closesocket(SOCKET s)
 {
     std::unique_lock lock(m_pState->m_mutex);
-    if (m_pState->m_nStartups == 0)
-        return Fail(WSANOTINITIALISED);
-    auto it = m_pState->m_sockets.find(s);
-    if (it == m_pState->m_sockets.end())
-        return Fail(WSAENOTSOCK);
-    int fd = it->second.nFd;
-    m_pState->m_sockets.erase(it);
+    CSocketEntry* pEntry = LockedEntry(*m_pState, s);
+    if (!pEntry)
+        return SOCKET_ERROR;
+    int fd = pEntry->nFd;
+    m_pState->m_sockets.erase(s);
     m_pState->WaitForPoller(lock);
     lock.unlock();
     ::close(fd);

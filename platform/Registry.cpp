@@ -206,20 +206,31 @@ CString RegGetHivePath()
     return CString(psz ? psz : ".") + "/.config/prodlet/registry.reg";
 }
 
-LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const char* /*lpClass*/,
-                     DWORD /*dwOptions*/, DWORD samDesired, void* /*lpSecurityAttributes*/, HKEY* phkResult,
-                     DWORD* lpdwDisposition)
+// The common start of creating and opening a key: the result handle cleared,
+// the parent looked up, and the full path of parent\subkey.
+static LONG ResolveSubKey(HKEY hKey, const char* lpSubKey, HKEY* phkResult, OPEN_KEY& parent, CString& strSubKey,
+                          CString& strPath)
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = 0;
-    OPEN_KEY parent;
     if (!LookUpKey(hKey, parent))
         return ERROR_INVALID_HANDLE;
-    const CString strSubKey = lpSubKey ? lpSubKey : "";
+    strSubKey = lpSubKey ? lpSubKey : "";
+    strPath = CHiveFile::NormalizePath(parent.strPath + "\\" + strSubKey);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const char* /*lpClass*/,
+                     DWORD /*dwOptions*/, DWORD samDesired, void* /*lpSecurityAttributes*/, HKEY* phkResult,
+                     DWORD* lpdwDisposition)
+{
+    OPEN_KEY parent;
+    CString strSubKey, strPath;
+    if (LONG lResult = ResolveSubKey(hKey, lpSubKey, phkResult, parent, strSubKey, strPath); lResult != ERROR_SUCCESS)
+        return lResult;
     if (HasControlChar(strSubKey))
         return ERROR_INVALID_PARAMETER;
-    const CString strPath = CHiveFile::NormalizePath(parent.strPath + "\\" + strSubKey);
 
     CHiveFile hive;
     BOOL bCreated = FALSE;
@@ -239,14 +250,10 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*Reserved*/, const 
 
 LONG RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD /*ulOptions*/, DWORD samDesired, HKEY* phkResult)
 {
-    if (!phkResult)
-        return ERROR_INVALID_PARAMETER;
-    *phkResult = 0;
     OPEN_KEY parent;
-    if (!LookUpKey(hKey, parent))
-        return ERROR_INVALID_HANDLE;
-    const CString strSubKey = lpSubKey ? lpSubKey : "";
-    const CString strPath = CHiveFile::NormalizePath(parent.strPath + "\\" + strSubKey);
+    CString strSubKey, strPath;
+    if (LONG lResult = ResolveSubKey(hKey, lpSubKey, phkResult, parent, strSubKey, strPath); lResult != ERROR_SUCCESS)
+        return lResult;
     CHiveFile hive;
     if (HasControlChar(strSubKey) || !LoadHiveSafely(hive) || !hive.KeyExists(strPath))
         return ERROR_FILE_NOT_FOUND;
