@@ -53,7 +53,7 @@ void CProdletView::GetLocalAddress()
     char szHostName[100] = {};
     Winsock().gethostname(szHostName, sizeof(szHostName) - 1);
     ClearHostEntry(m_hostBuf);
-    Winsock().WSAAsyncGetHostByName(this, WM_LOCAL_RESOLVED, szHostName, m_hostBuf, MAXGETHOSTSTRUCT);
+    Winsock().WSAAsyncGetHostByName(GetSafeHwnd(), WM_LOCAL_RESOLVED, szHostName, m_hostBuf, MAXGETHOSTSTRUCT);
     m_stStatus.SetWindowText("Determining Local IP Address");
 }
 
@@ -107,7 +107,7 @@ void CProdletView::ValidateHostName()
     }
     ClearHostEntry(m_hostBuf);
     BeginWaitCursor();
-    Winsock().WSAAsyncGetHostByName(this, WM_HOST_RESOLVED, m_strNewHost.c_str(), m_hostBuf, MAXGETHOSTSTRUCT);
+    Winsock().WSAAsyncGetHostByName(GetSafeHwnd(), WM_HOST_RESOLVED, m_strNewHost.c_str(), m_hostBuf, MAXGETHOSTSTRUCT);
     m_stStatus.SetWindowText("Validating Domain Name");
 }
 
@@ -192,7 +192,7 @@ SOCKET CProdletView::ConnectToHost(const CString& strHost)
     EndWaitCursor();
 
     if (m_socket != INVALID_SOCKET) {
-        Winsock().WSAAsyncSelect(m_socket, this, WM_SOCKET_EVENT, FD_READ | FD_WRITE | FD_CLOSE);
+        Winsock().WSAAsyncSelect(m_socket, GetSafeHwnd(), WM_SOCKET_EVENT, FD_READ | FD_WRITE | FD_CLOSE);
         m_stStatus.SetWindowText("Connection made OK");
         SaveHostNames(strHost);
     }

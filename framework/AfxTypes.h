@@ -20,8 +20,12 @@ using LRESULT = std::intptr_t;
 
 using CString = std::string;
 
+// A window handle: names one window for its whole life and is never reused,
+// so a handle kept past its window's end names no window at all. Only the
+// framework interprets it; CWnd::FromHandle turns it back into a window.
 class CWnd;
-using HWND = CWnd*;
+struct HWND__;
+using HWND = HWND__*;
 
 struct AFX_ICON;
 using HICON = const AFX_ICON*;
@@ -107,6 +111,13 @@ constexpr DWORD SS_LEFT = 0x0000;
 constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_RIGHT = 0x0002;
 
+// Compiler-specific attributes, in one place.
+#if defined(__GNUC__) || defined(__clang__)
+#define AFX_PRINTF(nFormat, nFirstArg) __attribute__((format(printf, nFormat, nFirstArg)))
+#else
+#define AFX_PRINTF(nFormat, nFirstArg)
+#endif
+
 // printf-style formatting into a CString. The format is always a literal of
 // ours; texts from the user or the network go in as arguments only.
-CString AfxFormat(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
+CString AfxFormat(const char* pszFormat, ...) AFX_PRINTF(1, 2);

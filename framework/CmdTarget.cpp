@@ -1,8 +1,7 @@
 // Message-map lookup and handler calls, command handling of a target's own
 // map, and the counted wait cursor.
 #include "framework/CmdTarget.h"
-
-void AfxShowWaitCursor(bool bShow);  // backend, qt/Backend.cpp
+#include "framework/Port.h"
 
 const AFX_MSGMAP_ENTRY CCmdTarget::_messageEntries[] = {{0, 0, AfxSig_end, nullptr}};
 const AFX_MSGMAP CCmdTarget::messageMap = {nullptr, &CCmdTarget::_messageEntries[0]};
@@ -57,7 +56,7 @@ int g_nWaitCursorCount = 0;  // user-interface thread only
 void CCmdTarget::BeginWaitCursor()
 {
     if (g_nWaitCursorCount++ == 0)
-        AfxShowWaitCursor(true);
+        AfxPort().ShowWaitCursor(TRUE);
 }
 
 void CCmdTarget::EndWaitCursor()
@@ -65,5 +64,5 @@ void CCmdTarget::EndWaitCursor()
     if (g_nWaitCursorCount == 0)
         return;
     if (--g_nWaitCursorCount == 0)
-        AfxShowWaitCursor(false);
+        AfxPort().ShowWaitCursor(FALSE);
 }

@@ -2,6 +2,7 @@
 // its tests. Free of Qt, like every header outside framework/qt/.
 #pragma once
 
+#include "framework/Port.h"
 #include "framework/Resources.h"
 #include "framework/Shell.h"
 
@@ -12,8 +13,6 @@
 // returns when it closes: the id of the chosen item, or 0.
 UINT AfxShowPopupMenu(std::span<const AFX_MENUITEM> items, int nDefaultPos, int x, int y, CWnd* pOwner);
 
-// Mouse actions over a notification-area icon, as the desktop reports them.
-enum class AfxTrayAction { Context, DoubleClick, Trigger, MiddleClick };
 // The mouse message the owner gets for an action (WM_RBUTTONUP, ...).
 UINT AfxTrayActionMessage(AfxTrayAction action);
 // Delivers an action over icon (hWnd, uID) as the desktop's report of it

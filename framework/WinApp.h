@@ -59,7 +59,7 @@ public:
     CDocument* OpenDocumentFile(const CString& strPath);
     CDocument* GetDocument() const { return m_pDocument; }
     CFrameWnd* GetFrame() const { return m_pFrame; }
-    // Called by the frame when it is destroyed.
+    // Destroys view and frame and deletes the document.
     void CloseAll();
 
 private:
@@ -89,6 +89,11 @@ public:
     virtual int Run();
 
     void AddDocTemplate(CSingleDocTemplate* pTemplate);  // takes ownership
+    // Closes every template's document, frame and view and lets go of the
+    // templates (the end of AfxWinMain).
+    void CloseAllDocuments();
+    // Closes the documents whose frame has gone without them.
+    void CloseOrphanedDocuments();
     void ParseCommandLine(CCommandLineInfo& rCmdInfo);
     BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
     void OnFileNew();
@@ -114,7 +119,9 @@ CWnd* AfxGetMainWnd();
 // Ends the message loop soon, from the user-interface thread.
 void AfxPostQuit(int nExitCode);
 
-// Runs the application object: sets up the backend, InitInstance, Run, ExitInstance.
+// Runs the application object on the backend set with AfxSetPort: sets up the
+// backend, InitInstance, Run, ExitInstance, and then closes every document
+// and window while the backend still lives.
 int AfxWinMain(int argc, char** argv);
 
 // Sets up the backend without an application object (tests, tools); safe to
@@ -124,6 +131,20 @@ void AfxInitBackend(int& argc, char** argv);
 void AfxPumpMessages();
 // Pumps messages until pred() holds or nTimeoutMs have passed; TRUE if it held.
 BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs);
-// Runs fn on the user-interface thread soon; may be called from any thread.
-// This is how helper threads (host look-ups, socket events) hand over work.
+// Runs fn on the user-interface thread soon, in turn with posted messages;
+// may be called from any thread. This is how helper threads hand over work.
 void AfxRunOnUiThread(std::function<void()> fn);
+
+// Calls fn on the user-interface thread whenever descriptor fd is ready for
+// what nEvents asks (AFX_FD_READ, AFX_FD_WRITE). Level-triggered: a callback
+// that leaves the condition standing is called again.
+using AfxDescriptorCallback = std::function<void(short nReady)>;
+std::uintptr_t AfxWatchDescriptor(int fd, short nEvents, AfxDescriptorCallback fn);
+void AfxChangeDescriptorWatch(std::uintptr_t token, short nEvents);
+void AfxUnwatchDescriptor(std::uintptr_t token);
+constexpr short AFX_FD_READ = 0x1;   // readable, or hung up
+constexpr short AFX_FD_WRITE = 0x2;  // writable
+
+// Calls fnHook with the handle of every window that goes, after it has gone
+// (layers that keep work for windows drop it there).
+void AfxAddWindowDestroyedHook(std::function<void(HWND)> fnHook);

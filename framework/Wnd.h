@@ -1,9 +1,9 @@
 // Windows, controls, dialogs and the form view of our framework.
 //
-// A CWnd is a handle-like object in front of a backend window. Controls built
+// A CWnd is an object in front of a window, named by its HWND. Controls built
 // from a dialog template are owned by the framework; a program's control
 // members (CButton m_btnStart, ...) are attached to them by DDX_Control and
-// share the backend window without owning it.
+// share the window without owning it.
 #pragma once
 
 #include "AfxTypes.h"
@@ -13,7 +13,7 @@
 #include <vector>
 
 struct AFX_DLGTEMPLATE;
-class CWndImpl;  // backend state; defined by the backend
+struct CWndState;  // the framework's record of a window
 class CFrameWnd;
 class CDataExchange;
 
@@ -23,6 +23,10 @@ public:
     ~CWnd() override;
 
     // ---- identity and tree
+    HWND GetSafeHwnd() const;  // null while there is no window
+    // The window's CWnd, or null once the window is gone (handles are never
+    // reused, so a stale handle finds nothing). User-interface thread only.
+    static CWnd* FromHandle(HWND hWnd);
     int GetDlgCtrlID() const;
     CWnd* GetDlgItem(int nID) const;  // null if there is no such child
     CWnd* GetParent() const;
@@ -46,8 +50,8 @@ public:
     BOOL KillTimer(UINT nIDEvent);
     BOOL HasTimer(UINT nIDEvent) const;  // for the program's tests
 
-    // ---- messages. PostMessage may be called from any thread; a message posted
-    // to a window that is destroyed before it is delivered is dropped.
+    // ---- messages. A message posted to a window that is destroyed before it
+    // is delivered is dropped; other threads post with AfxPostMessage.
     BOOL PostMessage(UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
     LRESULT SendMessage(UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
     virtual LRESULT WindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam);
@@ -55,21 +59,27 @@ public:
 
     BOOL DestroyWindow();
 
-    // ---- backend access (framework only)
-    CWndImpl* Impl() const { return m_pImpl; }
-    void AttachImpl(CWndImpl* pImpl, BOOL bOwner);
+    // ---- the framework's record (framework only)
+    CWndState* State() const { return m_pState; }
+    // Makes this CWnd the window's owner, or attaches it without owning.
+    void AttachState(CWndState* pState, BOOL bOwner);
+    void DetachState();
 
 protected:
     // What happens when the message map has no entry: WM_CLOSE destroys the
     // window, WM_COMMAND is routed onwards, everything else returns 0.
     virtual LRESULT DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam);
-    // Called by the backend right before the window goes away; sends WM_DESTROY.
-    friend class CWndImpl;
+    // Called last when the window has gone.
     virtual void PostNcDestroy() {}
 
-    CWndImpl* m_pImpl = nullptr;
-    BOOL m_bOwnsImpl = FALSE;
+private:
+    CWndState* m_pState = nullptr;
+    BOOL m_bOwner = FALSE;
 };
+
+// Posts nMessage to the window hWnd; may be called from any thread. FALSE
+// when hWnd is null; a message for a window gone by delivery is dropped.
+BOOL AfxPostMessage(HWND hWnd, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // ---- controls
 

@@ -29,19 +29,22 @@ static int Fail(int nError)
     return SOCKET_ERROR;
 }
 
-CPosixWinsock::CPosixWinsock() : m_pState(std::make_shared<CWinsockState>()) {}
+CPosixWinsock::CPosixWinsock() : m_pState(std::make_shared<CWinsockState>())
+{
+    // A window that goes takes its selections and look-ups with it.
+    std::weak_ptr<CWinsockState> pWeak = m_pState;
+    AfxAddWindowDestroyedHook([pWeak](HWND hWnd) {
+        if (auto pState = pWeak.lock())
+            pState->WindowDestroyed(hWnd);
+    });
+}
 
 CPosixWinsock::~CPosixWinsock()
 {
     // Queued deliveries keep the state alive; they must find nothing to do.
-    std::unique_lock lock(m_pState->m_mutex);
     m_pState->m_nStartups = 0;
-    ++m_pState->m_nGeneration;
-    std::map<SOCKET, CSocketEntry> sockets;
-    sockets.swap(m_pState->m_sockets);
-    m_pState->StopPoller(lock);
-    for (const auto& [s, entry] : sockets)
-        ::close(entry.nFd);
+    m_pState->CloseAll();
+    m_pState->m_pResolver->Stop();
 }
 
 int CPosixWinsock::WSAStartup(WORD wVersionRequested, WSADATA* lpWSAData)
@@ -56,36 +59,24 @@ int CPosixWinsock::WSAStartup(WORD wVersionRequested, WSADATA* lpWSAData)
     lpWSAData->wHighVersion = 0x0101;
     std::snprintf(lpWSAData->szDescription, sizeof(lpWSAData->szDescription), "Windows Sockets 1.1 on POSIX");
     std::snprintf(lpWSAData->szSystemStatus, sizeof(lpWSAData->szSystemStatus), "Running");
-    std::lock_guard lock(m_pState->m_mutex);
     ++m_pState->m_nStartups;
     return 0;
 }
 
 int CPosixWinsock::WSACleanup()
 {
-    std::unique_lock lock(m_pState->m_mutex);
     if (m_pState->m_nStartups == 0)
         return Fail(WSANOTINITIALISED);
     if (--m_pState->m_nStartups > 0)
         return 0;
-    ++m_pState->m_nGeneration;
-    std::map<SOCKET, CSocketEntry> sockets;
-    sockets.swap(m_pState->m_sockets);
-    // The poller is gone before any of its descriptors is closed.
-    m_pState->StopPoller(lock);
-    lock.unlock();
-    for (const auto& [s, entry] : sockets)
-        ::close(entry.nFd);
+    m_pState->CloseAll();
     return 0;
 }
 
 int CPosixWinsock::gethostname(char* name, int namelen)
 {
-    {
-        std::lock_guard lock(m_pState->m_mutex);
-        if (m_pState->m_nStartups == 0)
-            return Fail(WSANOTINITIALISED);
-    }
+    if (m_pState->m_nStartups == 0)
+        return Fail(WSANOTINITIALISED);
     if (!name || namelen <= 0)
         return Fail(WSAEFAULT);
     int nResult = ::gethostname(name, static_cast<std::size_t>(namelen));
@@ -95,44 +86,30 @@ int CPosixWinsock::gethostname(char* name, int namelen)
 
 HANDLE CPosixWinsock::WSAAsyncGetHostByName(HWND hWnd, UINT wMsg, const char* name, char* buf, int buflen)
 {
-    std::shared_ptr<CWinsockState> pState = m_pState;
-    HANDLE hLookup;
-    unsigned nGeneration;
-    {
-        std::lock_guard lock(pState->m_mutex);
-        if (pState->m_nStartups == 0) {
-            t_nLastError = WSANOTINITIALISED;
-            return 0;
-        }
-        if (!hWnd || !name || !buf || buflen <= 0) {
-            t_nLastError = WSAEINVAL;
-            return 0;
-        }
-        hLookup = pState->m_nextLookup++;
-        nGeneration = pState->m_nGeneration;
+    CWinsockState& state = *m_pState;
+    if (state.m_nStartups == 0) {
+        t_nLastError = WSANOTINITIALISED;
+        return 0;
     }
-    // One detached worker per look-up: a resolver that hangs holds only its
-    // own thread and never the program's exit.
-    std::string strName = name;
-    try {
-        std::thread([pState, strName, hWnd, wMsg, buf, buflen, hLookup, nGeneration] {
-            CHostAnswer answer = CHostLookup::Resolve(strName);
-            AfxRunOnUiThread([pState, answer = std::move(answer), hWnd, wMsg, buf, buflen, hLookup, nGeneration] {
-                {
-                    std::lock_guard lock(pState->m_mutex);
-                    if (pState->m_nStartups == 0 || pState->m_nGeneration != nGeneration)
-                        return;  // cleaned up since: the buffer may be gone
-                }
-                int nError = 0;
-                int nSize = CHostLookup::LayOut(answer, buf, buflen, nError);
-                hWnd->PostMessage(wMsg, static_cast<WPARAM>(hLookup),
-                                  MAKELPARAM(static_cast<WORD>(nSize), static_cast<WORD>(nError)));
-            });
-        }).detach();
-    } catch (const std::system_error&) {
+    if (!hWnd || !name || !buf || buflen <= 0) {
+        t_nLastError = WSAEINVAL;
+        return 0;
+    }
+    const HANDLE hLookup = state.m_nextLookup++;
+    const unsigned nGeneration = state.m_nGeneration;
+    std::weak_ptr<CWinsockState> pWeak = m_pState;
+    const bool bQueued = state.m_pResolver->Resolve(name, [pWeak, hLookup, nGeneration](CHostAnswer answer) {
+        // On the resolver thread: hand the answer over, touch nothing else.
+        AfxRunOnUiThread([pWeak, hLookup, nGeneration, answer = std::move(answer)] {
+            if (auto pState = pWeak.lock())
+                pState->LookupDone(hLookup, nGeneration, answer);
+        });
+    });
+    if (!bQueued) {
         t_nLastError = WSAENOBUFS;
         return 0;
     }
+    state.m_lookups[hLookup] = CPendingLookup{hWnd, wMsg, buf, buflen};
     return hLookup;
 }
 
@@ -188,7 +165,6 @@ CString CPosixWinsock::inet_ntoa(IN_ADDR in)
 
 SOCKET CPosixWinsock::socket(int af, int type, int protocol)
 {
-    std::lock_guard lock(m_pState->m_mutex);
     if (m_pState->m_nStartups == 0)
         return Fail(WSANOTINITIALISED);
     if (af != AF_INET_)
@@ -204,10 +180,8 @@ SOCKET CPosixWinsock::socket(int af, int type, int protocol)
     return s;
 }
 
-// The descriptor of s, or -1 with the error set. Only the calling thread
-// closes sockets, so the descriptor stays valid for the rest of the call.
-// The entry of s, or null with the error set; the caller holds the lock.
-static CSocketEntry* LockedEntry(CWinsockState& state, SOCKET s)
+// The entry of s, or null with the error set.
+static CSocketEntry* FindEntry(CWinsockState& state, SOCKET s)
 {
     if (state.m_nStartups == 0) {
         Fail(WSANOTINITIALISED);
@@ -221,10 +195,10 @@ static CSocketEntry* LockedEntry(CWinsockState& state, SOCKET s)
     return &it->second;
 }
 
+// The descriptor of s, or -1 with the error set.
 static int FindSocket(CWinsockState& state, SOCKET s, bool* pbNonBlocking = nullptr)
 {
-    std::lock_guard lock(state.m_mutex);
-    CSocketEntry* pEntry = LockedEntry(state, s);
+    CSocketEntry* pEntry = FindEntry(state, s);
     if (!pEntry)
         return SOCKET_ERROR;
     if (pbNonBlocking)
@@ -281,11 +255,7 @@ int CPosixWinsock::connect(SOCKET s, const SOCKADDR_IN* name, int namelen)
 
     // Blocking for the caller, but never longer than the time-out (the
     // system's own can take minutes).
-    int nTimeoutMs;
-    {
-        std::lock_guard lock(m_pState->m_mutex);
-        nTimeoutMs = m_pState->m_nConnectTimeoutMs;
-    }
+    const int nTimeoutMs = m_pState->m_nConnectTimeoutMs;
     int nFlags = ::fcntl(fd, F_GETFL);
     if (nFlags < 0 || ::fcntl(fd, F_SETFL, nFlags | O_NONBLOCK) < 0)
         return Fail(CWinsockState::ErrorFromErrno(errno));
@@ -334,8 +304,7 @@ int CPosixWinsock::setsockopt(SOCKET s, int level, int optname, const char* optv
 
 int CPosixWinsock::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent)
 {
-    std::unique_lock lock(m_pState->m_mutex);
-    CSocketEntry* pEntry = LockedEntry(*m_pState, s);
+    CSocketEntry* pEntry = FindEntry(*m_pState, s);
     if (!pEntry)
         return SOCKET_ERROR;
     if (lEvent != 0 && !hWnd)
@@ -347,8 +316,6 @@ int CPosixWinsock::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent)
             return Fail(CWinsockState::ErrorFromErrno(errno));
         entry.bNonBlocking = true;
     }
-    if (lEvent != 0 && !m_pState->EnsurePoller(lock))
-        return Fail(WSAENOBUFS);
     // A new selection replaces the old one; the new serial drops what the
     // old one still has queued.
     entry.nSerial = m_pState->m_nextSerial++;
@@ -358,7 +325,9 @@ int CPosixWinsock::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent)
     entry.bWantWrite = (lEvent & FD_WRITE) != 0;
     entry.bReadArmed = (lEvent & (FD_READ | FD_CLOSE)) != 0;
     entry.bClosed = false;
-    m_pState->WakePoller(lock);
+    m_pState->UpdateWatch(s, entry);
+    if (lEvent != 0 && entry.watch == 0)
+        return Fail(WSAENOBUFS);
     return 0;
 }
 
@@ -376,11 +345,10 @@ int CPosixWinsock::send(SOCKET s, const char* buf, int len, int flags)
     int nError = CWinsockState::ErrorFromErrno(errno);
     if (nError == WSAEWOULDBLOCK) {
         // As with Winsock, FD_WRITE comes again once there is room.
-        std::unique_lock lock(m_pState->m_mutex);
         auto it = m_pState->m_sockets.find(s);
         if (it != m_pState->m_sockets.end() && (it->second.lEvent & FD_WRITE) && !it->second.bWantWrite) {
             it->second.bWantWrite = true;
-            m_pState->WakePoller(lock);
+            m_pState->UpdateWatch(s, it->second);
         }
     }
     return Fail(nError);
@@ -395,46 +363,41 @@ int CPosixWinsock::recv(SOCKET s, char* buf, int len, int flags)
         return Fail(WSAEFAULT);
     ssize_t n = ::recv(fd, buf, static_cast<std::size_t>(len), flags & (MSG_OOB | MSG_PEEK));
     int nErrno = errno;
-    {
-        // As with Winsock, a recv re-enables FD_READ (and lets FD_CLOSE follow).
-        std::unique_lock lock(m_pState->m_mutex);
-        auto it = m_pState->m_sockets.find(s);
-        if (it != m_pState->m_sockets.end() && it->second.hWnd && !it->second.bReadArmed) {
-            it->second.bReadArmed = true;
-            m_pState->WakePoller(lock);
-        }
+    // As with Winsock, a recv re-enables FD_READ (and lets FD_CLOSE follow).
+    auto it = m_pState->m_sockets.find(s);
+    if (it != m_pState->m_sockets.end() && it->second.hWnd && !it->second.bReadArmed) {
+        it->second.bReadArmed = true;
+        m_pState->UpdateWatch(s, it->second);
     }
     return n >= 0 ? static_cast<int>(n) : Fail(CWinsockState::ErrorFromErrno(nErrno));
 }
 
 int CPosixWinsock::closesocket(SOCKET s)
 {
-    std::unique_lock lock(m_pState->m_mutex);
-    CSocketEntry* pEntry = LockedEntry(*m_pState, s);
+    CSocketEntry* pEntry = FindEntry(*m_pState, s);
     if (!pEntry)
         return SOCKET_ERROR;
-    int fd = pEntry->nFd;
+    m_pState->Unwatch(*pEntry);
+    const int fd = pEntry->nFd;
     m_pState->m_sockets.erase(s);
-    m_pState->WaitForPoller(lock);
-    lock.unlock();
     ::close(fd);
     return 0;
 }
 
 int CPosixWinsock::WSAGetLastError() { return t_nLastError; }
 
-void CPosixWinsock::SetConnectTimeout(int nMilliseconds)
-{
-    std::lock_guard lock(m_pState->m_mutex);
-    m_pState->m_nConnectTimeoutMs = nMilliseconds;
-}
+void CPosixWinsock::SetConnectTimeout(int nMilliseconds) { m_pState->m_nConnectTimeoutMs = nMilliseconds; }
 
 static CWinsock* g_pWinsock = nullptr;
 
 CWinsock& Winsock()
 {
-    static CPosixWinsock s_winsock;
-    return g_pWinsock ? *g_pWinsock : s_winsock;
+    if (g_pWinsock)
+        return *g_pWinsock;
+    // Made at the first use and never destroyed: its sockets must not be
+    // closed behind the back of a window during static destruction.
+    static auto* s_pWinsock = new CPosixWinsock;
+    return *s_pWinsock;
 }
 
 void SetWinsock(CWinsock* pWinsock) { g_pWinsock = pWinsock; }

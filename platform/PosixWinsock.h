@@ -34,7 +34,6 @@ public:
     void SetConnectTimeout(int nMilliseconds);
 
 private:
-    // Shared with the look-up workers and the queued deliveries, so that
-    // neither outlives what it touches.
+    // Shared with the queued deliveries, which find it empty once we are gone.
     std::shared_ptr<CWinsockState> m_pState;
 };

@@ -2,20 +2,67 @@
 
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
+#include "platform/HostLookup.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <system_error>
+
+// ---- the resolver thread
+
+bool CResolver::Resolve(const std::string& strName, Callback fnDone)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bStarted) {
+        try {
+            std::thread([pSelf = shared_from_this()] { pSelf->Run(); }).detach();
+        } catch (const std::system_error&) {
+            return false;
+        }
+        m_bStarted = true;
+    }
+    m_requests.emplace_back(strName, std::move(fnDone));
+    m_cv.notify_one();
+    return true;
+}
+
+void CResolver::Stop()
+{
+    std::lock_guard lock(m_mutex);
+    m_bStop = true;
+    m_requests.clear();
+    m_cv.notify_one();
+}
+
+void CResolver::Run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_cv.wait(lock, [this] { return m_bStop || !m_requests.empty(); });
+        if (m_bStop)
+            return;
+        auto [strName, fnDone] = std::move(m_requests.front());
+        m_requests.pop_front();
+        lock.unlock();
+        CHostAnswer answer = CHostLookup::Resolve(strName);
+        fnDone(std::move(answer));
+        lock.lock();
+    }
+}
+
+// ---- the state
+
+CWinsockState::CWinsockState() : m_pResolver(std::make_shared<CResolver>()) {}
 
 CWinsockState::~CWinsockState()
 {
-    std::unique_lock lock(m_mutex);
-    StopPoller(lock);
+    m_pResolver->Stop();
+    for (auto& [s, entry] : m_sockets) {
+        Unwatch(entry);
+        ::close(entry.nFd);
+    }
 }
 
 int CWinsockState::ErrorFromErrno(int nErrno)
@@ -55,123 +102,96 @@ int CWinsockState::ErrorFromErrno(int nErrno)
     }
 }
 
-bool CWinsockState::EnsurePoller(std::unique_lock<std::mutex>& /*lock*/)
+void CWinsockState::UpdateWatch(SOCKET s, CSocketEntry& entry)
 {
-    if (m_poller.joinable())
-        return true;
-    m_fdWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_fdWake < 0)
-        return false;
-    m_bStopPoller = false;
-    try {
-        m_poller = std::thread([this] { PollLoop(); });
-    } catch (const std::system_error&) {
-        ::close(m_fdWake);
-        m_fdWake = -1;
-        return false;
+    short nEvents = 0;
+    if (entry.hWnd && !entry.bClosed) {
+        if (entry.bReadArmed && (entry.lEvent & (FD_READ | FD_CLOSE)))
+            nEvents |= AFX_FD_READ;
+        if (entry.bWantWrite)
+            nEvents |= AFX_FD_WRITE;
     }
-    return true;
+    if (entry.watch == 0 && nEvents != 0) {
+        std::weak_ptr<CWinsockState> pWeak = weak_from_this();
+        entry.watch = AfxWatchDescriptor(entry.nFd, nEvents, [pWeak, s](short nReady) {
+            if (auto pSelf = pWeak.lock())
+                pSelf->OnReady(s, nReady);
+        });
+    } else if (entry.watch != 0) {
+        AfxChangeDescriptorWatch(entry.watch, nEvents);
+    }
 }
 
-void CWinsockState::WakePoller(std::unique_lock<std::mutex>& /*lock*/)
+void CWinsockState::Unwatch(CSocketEntry& entry)
 {
-    if (m_fdWake < 0)
-        return;
-    std::uint64_t nOne = 1;
-    // A full counter still wakes the poller, so a failed write changes nothing.
-    [[maybe_unused]] ssize_t n = ::write(m_fdWake, &nOne, sizeof(nOne));
+    if (entry.watch != 0)
+        AfxUnwatchDescriptor(entry.watch);
+    entry.watch = 0;
 }
 
-void CWinsockState::WaitForPoller(std::unique_lock<std::mutex>& lock)
+void CWinsockState::CloseAll()
 {
-    if (!m_bInPoll)
-        return;
-    WakePoller(lock);
-    unsigned long nPass = m_nPass;
-    m_cvPass.wait(lock, [&] { return m_nPass != nPass; });
+    ++m_nGeneration;
+    m_lookups.clear();
+    std::map<SOCKET, CSocketEntry> sockets;
+    sockets.swap(m_sockets);
+    for (auto& [s, entry] : sockets) {
+        Unwatch(entry);
+        ::close(entry.nFd);
+    }
 }
 
-void CWinsockState::StopPoller(std::unique_lock<std::mutex>& lock)
+void CWinsockState::WindowDestroyed(HWND hWnd)
 {
-    if (!m_poller.joinable())
-        return;
-    m_bStopPoller = true;
-    WakePoller(lock);
-    std::thread poller = std::move(m_poller);
-    lock.unlock();
-    poller.join();
-    lock.lock();
-    ::close(m_fdWake);
-    m_fdWake = -1;
-    m_bStopPoller = false;
-}
-
-void CWinsockState::PollLoop()
-{
-    std::vector<pollfd> fds;
-    std::vector<SOCKET> handles;
-    std::vector<CSocketEvent> events;
-    std::shared_ptr<CWinsockState> pSelf = shared_from_this();
-    std::unique_lock lock(m_mutex);
-    while (!m_bStopPoller) {
-        fds.assign(1, pollfd{m_fdWake, POLLIN, 0});
-        handles.assign(1, INVALID_SOCKET);
-        for (const auto& [s, entry] : m_sockets) {
-            if (!entry.hWnd || entry.bClosed)
-                continue;
-            short nEvents = 0;
-            if (entry.bReadArmed && (entry.lEvent & (FD_READ | FD_CLOSE)))
-                nEvents |= POLLIN;
-            if (entry.bWantWrite)
-                nEvents |= POLLOUT;
-            if (nEvents) {
-                fds.push_back(pollfd{entry.nFd, nEvents, 0});
-                handles.push_back(s);
-            }
-        }
-        m_bInPoll = true;
-        lock.unlock();
-        int nReady = ::poll(fds.data(), fds.size(), -1);
-        lock.lock();
-        m_bInPoll = false;
-        ++m_nPass;
-        m_cvPass.notify_all();
-        if (nReady <= 0)
-            continue;
-        if (fds[0].revents) {
-            std::uint64_t nCount;
-            [[maybe_unused]] ssize_t n = ::read(m_fdWake, &nCount, sizeof(nCount));
-        }
-        for (std::size_t i = 1; i < fds.size(); ++i) {
-            auto it = m_sockets.find(handles[i]);
-            // Closed while we polled: closesocket is waiting for us and the
-            // descriptor is still its own, but it is none of our business now.
-            if (fds[i].revents && it != m_sockets.end() && it->second.nFd == fds[i].fd)
-                CheckSocket(handles[i], it->second, fds[i].revents, events);
-        }
-        if (!events.empty()) {
-            std::vector<CSocketEvent> batch;
-            batch.swap(events);
-            lock.unlock();
-            for (const CSocketEvent& ev : batch)
-                AfxRunOnUiThread([pSelf, ev] { pSelf->DeliverEvent(ev); });
-            lock.lock();
+    std::erase_if(m_lookups, [hWnd](const auto& item) { return item.second.hWnd == hWnd; });
+    for (auto& [s, entry] : m_sockets) {
+        if (entry.hWnd == hWnd) {
+            // As a selection of no events: nothing more is reported.
+            entry.hWnd = nullptr;
+            entry.lEvent = 0;
+            entry.nSerial = m_nextSerial++;
+            Unwatch(entry);
         }
     }
 }
 
-void CWinsockState::CheckSocket(SOCKET s, CSocketEntry& entry, short nRevents, std::vector<CSocketEvent>& events)
+void CWinsockState::LookupDone(HANDLE hLookup, unsigned nGeneration, const CHostAnswer& answer)
 {
+    if (m_nStartups == 0 || m_nGeneration != nGeneration)
+        return;  // cleaned up since: the buffer may be gone
+    auto it = m_lookups.find(hLookup);
+    if (it == m_lookups.end())
+        return;
+    const CPendingLookup lookup = it->second;
+    m_lookups.erase(it);
+    // The buffer belongs to the window's object: written only while it lives.
+    if (CWnd::FromHandle(lookup.hWnd) == nullptr)
+        return;
+    int nError = 0;
+    const int nSize = CHostLookup::LayOut(answer, lookup.pBuf, lookup.nBufLen, nError);
+    AfxPostMessage(lookup.hWnd, lookup.nMsg, static_cast<WPARAM>(hLookup),
+                   MAKELPARAM(static_cast<WORD>(nSize), static_cast<WORD>(nError)));
+}
+
+void CWinsockState::OnReady(SOCKET s, short nReady)
+{
+    auto it = m_sockets.find(s);
+    if (it == m_sockets.end())
+        return;
+    CSocketEntry& entry = it->second;
     auto Report = [&](long lEvent, int nError) {
-        if (entry.lEvent & lEvent)
-            events.push_back(CSocketEvent{s, entry.nSerial, entry.hWnd, entry.nMsg,
-                                          MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError))});
+        if ((entry.lEvent & lEvent) == 0)
+            return;
+        const CSocketEvent ev{s, entry.nSerial, entry.hWnd, entry.nMsg,
+                              MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError))};
+        // In turn with everything else waiting for the user-interface thread.
+        AfxRunOnUiThread([pSelf = shared_from_this(), ev] { pSelf->DeliverEvent(ev); });
     };
-    if (entry.bWantWrite && (nRevents & POLLOUT)) {
+    if (entry.bWantWrite && (nReady & AFX_FD_WRITE)) {
         entry.bWantWrite = false;
         Report(FD_WRITE, 0);
     }
-    if (entry.bReadArmed && (nRevents & (POLLIN | POLLHUP | POLLERR))) {
+    if (entry.bReadArmed && (nReady & AFX_FD_READ)) {
         // A peek tells data (FD_READ) from an orderly shutdown with nothing
         // left to read (FD_CLOSE) and from a reset.
         char c;
@@ -185,27 +205,16 @@ void CWinsockState::CheckSocket(SOCKET s, CSocketEntry& entry, short nRevents, s
         } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             entry.bClosed = true;
             Report(FD_CLOSE, ErrorFromErrno(errno));
-        } else if (nRevents & (POLLERR | POLLHUP)) {
-            int nSoError = 0;
-            socklen_t nLen = sizeof(nSoError);
-            ::getsockopt(entry.nFd, SOL_SOCKET, SO_ERROR, &nSoError, &nLen);
-            entry.bClosed = true;
-            Report(FD_CLOSE, nSoError ? ErrorFromErrno(nSoError) : 0);
         }
-    } else if (nRevents & (POLLERR | POLLHUP)) {
-        // Only writing was asked for and it will never be possible; the close
-        // is reported once reading is armed again.
-        entry.bWantWrite = false;
     }
+    UpdateWatch(s, entry);
 }
 
 void CWinsockState::DeliverEvent(const CSocketEvent& ev)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        auto it = m_sockets.find(ev.s);
-        if (m_nStartups == 0 || it == m_sockets.end() || it->second.nSerial != ev.nSerial)
-            return;
-    }
-    ev.hWnd->SendMessage(ev.nMsg, static_cast<WPARAM>(ev.s), ev.lParam);
+    auto it = m_sockets.find(ev.s);
+    if (m_nStartups == 0 || it == m_sockets.end() || it->second.nSerial != ev.nSerial)
+        return;
+    if (CWnd* pWnd = CWnd::FromHandle(ev.hWnd))
+        pWnd->SendMessage(ev.nMsg, static_cast<WPARAM>(ev.s), ev.lParam);
 }

@@ -1,22 +1,25 @@
-// What CPosixWinsock shares between the user-interface thread, the poller
-// thread and the look-up workers. Everything below m_mutex is guarded by it.
+// What CPosixWinsock keeps: its sockets and pending look-ups, on the
+// user-interface thread only, and the one resolver thread's queue.
 //
-// The poller never touches a descriptor after closesocket has closed it:
-// closesocket removes the socket under the lock and, if the poller is inside
-// poll(), wakes it and waits for it to come out before closing. Events reach
-// the window through the user-interface thread, which checks that the socket
-// and its selection still stand before handing them on, so nothing of a
-// closed socket is ever delivered.
+// Socket readiness comes from the framework's descriptor watch on the
+// user-interface thread; each event then waits in the framework's one queue
+// with the posted messages and is handed to its window only if the socket
+// still stands with the same selection. Look-up answers come from the
+// resolver thread the same way, and are copied into the caller's buffer only
+// while the caller's window lives.
 #pragma once
 
+#include "platform/HostLookup.h"
 #include "platform/Winsock.h"
 
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
-#include <vector>
 
 struct CSocketEntry {
     int nFd = -1;
@@ -29,6 +32,7 @@ struct CSocketEntry {
     bool bWantWrite = false;  // FD_WRITE is due once the socket is writable
     bool bReadArmed = false;  // FD_READ or FD_CLOSE may be reported (recv re-arms)
     bool bClosed = false;     // FD_CLOSE was reported; nothing follows it
+    std::uintptr_t watch = 0;  // the framework's descriptor watch, while selected
 };
 
 struct CSocketEvent {
@@ -39,16 +43,42 @@ struct CSocketEvent {
     LPARAM lParam;
 };
 
+struct CPendingLookup {
+    HWND hWnd;
+    UINT nMsg;
+    char* pBuf;
+    int nBufLen;
+};
+
+// One thread resolves names, one at a time, from a queue of its own. It is
+// never joined: a resolver that hangs holds only that thread, never the
+// program's exit. It touches nothing but its queue.
+class CResolver : public std::enable_shared_from_this<CResolver> {
+public:
+    using Callback = std::function<void(CHostAnswer)>;
+    // FALSE if the thread could not be started.
+    bool Resolve(const std::string& strName, Callback fnDone);
+    void Stop();
+
+private:
+    void Run();
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<std::pair<std::string, Callback>> m_requests;
+    bool m_bStarted = false;
+    bool m_bStop = false;
+};
+
 class CWinsockState : public std::enable_shared_from_this<CWinsockState> {
 public:
-    CWinsockState() = default;
+    CWinsockState();
     ~CWinsockState();
     CWinsockState(const CWinsockState&) = delete;
     CWinsockState& operator=(const CWinsockState&) = delete;
 
     static int ErrorFromErrno(int nErrno);
 
-    std::mutex m_mutex;
     int m_nStartups = 0;
     unsigned m_nGeneration = 0;  // rises whenever the sockets are cleaned up; older answers are dropped
     SOCKET m_nextSocket = 1;
@@ -56,26 +86,20 @@ public:
     unsigned m_nextSerial = 1;
     int m_nConnectTimeoutMs = 20000;
     std::map<SOCKET, CSocketEntry> m_sockets;
+    std::map<HANDLE, CPendingLookup> m_lookups;
+    std::shared_ptr<CResolver> m_pResolver;
 
-    // These take the held lock.
-    bool EnsurePoller(std::unique_lock<std::mutex>& lock);
-    void WakePoller(std::unique_lock<std::mutex>& lock);
-    // Returns once the poller polls no descriptor missing from m_sockets.
-    void WaitForPoller(std::unique_lock<std::mutex>& lock);
-    void StopPoller(std::unique_lock<std::mutex>& lock);
-
-    // User-interface thread: hands the event to its window unless the socket
-    // was closed or selected anew since.
-    void DeliverEvent(const CSocketEvent& ev);
+    // Watches the descriptor for what the selection still waits for.
+    void UpdateWatch(SOCKET s, CSocketEntry& entry);
+    void Unwatch(CSocketEntry& entry);
+    // Closes every socket and forgets every look-up (clean-up).
+    void CloseAll();
+    // A window has gone: its selections and look-ups go with it.
+    void WindowDestroyed(HWND hWnd);
+    // The resolver's answer, on the user-interface thread.
+    void LookupDone(HANDLE hLookup, unsigned nGeneration, const CHostAnswer& answer);
 
 private:
-    void PollLoop();
-    void CheckSocket(SOCKET s, CSocketEntry& entry, short nRevents, std::vector<CSocketEvent>& events);
-
-    std::thread m_poller;
-    int m_fdWake = -1;
-    bool m_bStopPoller = false;
-    bool m_bInPoll = false;
-    unsigned long m_nPass = 0;
-    std::condition_variable m_cvPass;
+    void OnReady(SOCKET s, short nReady);
+    void DeliverEvent(const CSocketEvent& ev);
 };

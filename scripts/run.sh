@@ -10,4 +10,4 @@ cd "$(dirname "$0")/.."
 prodlet_install_packages $PRODLET_BUILD_PACKAGES
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j2
-exec build/app/prodlet "$@"
+exec build/bin/prodlet "$@"

@@ -30,7 +30,7 @@ BOOL CTrayNotifyIcon::Create(CWnd* pNotifyWnd, UINT uID, const char* pszTooltipT
 {
     m_pOwner = pNotifyWnd;
     m_nid.cbSize = sizeof(NOTIFYICONDATA);
-    m_nid.hWnd = pNotifyWnd;
+    m_nid.hWnd = pNotifyWnd ? pNotifyWnd->GetSafeHwnd() : nullptr;
     m_nid.uID = uID;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_nid.uCallbackMessage = nNotifyMessage;
@@ -138,7 +138,7 @@ BOOL CTrayNotifyIcon::SetOwner(CWnd* pNotifyWnd)
     if (!m_bCreated)
         return FALSE;
     m_pOwner = pNotifyWnd;
-    m_nid.hWnd = pNotifyWnd;
+    m_nid.hWnd = pNotifyWnd ? pNotifyWnd->GetSafeHwnd() : nullptr;
     m_nid.uFlags = 0;
     return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
 }
@@ -164,12 +164,13 @@ LRESULT CTrayNotifyIcon::OnNotification(WPARAM wParam, LPARAM lParam)
         pSubMenu->SetDefaultItem(0, TRUE);
         CPoint pos;
         GetCursorPos(&pos);
-        if (m_nid.hWnd)
-            m_nid.hWnd->SetForegroundWindow();
-        pSubMenu->TrackPopupMenu(TPM_LEFTALIGN, pos.x, pos.y, m_nid.hWnd);
+        CWnd* pOwner = CWnd::FromHandle(m_nid.hWnd);
+        if (pOwner)
+            pOwner->SetForegroundWindow();
+        pSubMenu->TrackPopupMenu(TPM_LEFTALIGN, pos.x, pos.y, pOwner);
     } else if (lParam == WM_LBUTTONDBLCLK) {
-        if (m_nid.hWnd)
-            m_nid.hWnd->SendMessage(WM_COMMAND, pSubMenu->GetMenuItemID(0), 0);
+        if (CWnd* pOwner = CWnd::FromHandle(m_nid.hWnd))
+            pOwner->SendMessage(WM_COMMAND, pSubMenu->GetMenuItemID(0), 0);
     }
 
     menu.DestroyMenu();

@@ -1,77 +1,99 @@
-// The Qt application object, pumping messages, running work on the
-// user-interface thread, screen metrics, icons and the wait cursor.
-#include "framework/WinApp.h"
+// The Qt application, waking the user-interface thread, loops, timers,
+// descriptor watches, the screen, the pointer, icons and keys.
 #include "framework/qt/QtBridge.h"
+#include "framework/qt/QtPort.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
-#include <QSocketNotifier>
+#include <QEvent>
 #include <QEventLoop>
 #include <QImage>
-#include <QMetaObject>
 #include <QPixmap>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <deque>
-#include <mutex>
 #include <atomic>
+#include <map>
+#include <thread>
 
 namespace {
 
-// Work handed over from another thread waits in a queue of our own, under a
-// plain mutex, and an eventfd wakes the user-interface thread for it. Qt's own
-// queued calls would do, but their hand-over goes through futexes and atomics
-// that ThreadSanitizer cannot see, and then every hand-over looks like a race.
-class CRunQueue {
+// Wakes for the framework's queue. Another thread never touches Qt: it
+// writes to an eventfd, and the user-interface thread turns that into a
+// posted event of its own. Posted events are delivered inside nested loops
+// too, and an event made and deleted on one thread is plain to
+// ThreadSanitizer, which cannot see Qt's own hand-over between threads.
+class CWaker : public QObject {
 public:
-    CRunQueue() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    static QEvent::Type WakeType()
     {
-        m_pNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read);
-        QObject::connect(m_pNotifier, &QSocketNotifier::activated, [this] { RunPending(); });
+        static const auto s_type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return s_type;
     }
-    void Post(std::function<void()> fn)
+
+    CWaker() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread(std::this_thread::get_id())
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_pending.push_back(std::move(fn));
+        auto* pNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        QObject::connect(pNotifier, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t nCount = 0;
+            if (::read(m_fd, &nCount, sizeof(nCount)) != static_cast<ssize_t>(sizeof(nCount)))
+                return;
+            for (std::uint64_t i = 0; i < nCount; ++i)
+                QCoreApplication::postEvent(this, new QEvent(WakeType()));
+        });
+    }
+
+    void Wake()
+    {
+        if (std::this_thread::get_id() == m_thread) {
+            QCoreApplication::postEvent(this, new QEvent(WakeType()));
+            return;
         }
         const std::uint64_t nOne = 1;
-        ssize_t nWritten = ::write(m_fd, &nOne, sizeof(nOne));
-        (void)nWritten;  // a full counter still wakes the reader
+        [[maybe_unused]] ssize_t n = ::write(m_fd, &nOne, sizeof(nOne));
+    }
+
+protected:
+    bool event(QEvent* pEvent) override
+    {
+        if (pEvent->type() != WakeType())
+            return QObject::event(pEvent);
+        AfxPortRunQueued();
+        return true;
     }
 
 private:
-    void RunPending()
-    {
-        std::uint64_t nCount = 0;
-        ssize_t nRead = ::read(m_fd, &nCount, sizeof(nCount));
-        (void)nRead;
-        std::deque<std::function<void()>> batch;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            batch.swap(m_pending);
-        }
-        for (std::function<void()>& fn : batch)
-            fn();
-    }
-
     int m_fd;
-    QSocketNotifier* m_pNotifier;
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_pending;
+    std::thread::id m_thread;
 };
 
-std::atomic<CRunQueue*> g_pRunQueue{nullptr};
+std::atomic<CWaker*> g_pWaker{nullptr};
 
-std::atomic<int> g_nTestScreenCx{0};
-std::atomic<int> g_nTestScreenCy{0};
+// Timers of the framework: one receiver, Qt's timer id as the token.
+class CTimerHost : public QObject {
+protected:
+    void timerEvent(QTimerEvent* pEvent) override { AfxPortTimer(static_cast<AFX_TOKEN>(pEvent->timerId())); }
+};
+
+CTimerHost* g_pTimerHost = nullptr;
+
+struct CWatch {
+    QSocketNotifier* pRead = nullptr;
+    QSocketNotifier* pWrite = nullptr;
+};
+
+// Made once, never destroyed: nothing of ours runs after main.
+std::map<AFX_TOKEN, CWatch>& Watches()
+{
+    static auto* s_pWatches = new std::map<AFX_TOKEN, CWatch>;
+    return *s_pWatches;
+}
+
+AFX_TOKEN g_nNextWatch = 1;
 
 QRgb PaletteColour(char ch)
 {
@@ -98,10 +120,11 @@ void AddImage(QIcon& icon, const AFX_ICON_IMAGE& image)
     QImage img(image.size, image.size, QImage::Format_ARGB32);
     const char* p = image.pixels;
     for (int y = 0; y < image.size; ++y) {
+        auto* pLine = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < image.size; ++x) {
             // A short string leaves the rest transparent rather than reading past it.
             const char ch = *p ? *p++ : '.';
-            img.setPixel(x, y, PaletteColour(ch));
+            pLine[x] = PaletteColour(ch);
         }
     }
     icon.addPixmap(QPixmap::fromImage(img));
@@ -109,88 +132,131 @@ void AddImage(QIcon& icon, const AFX_ICON_IMAGE& image)
 
 }  // namespace
 
-void AfxInitBackend(int& argc, char** argv)
+CAfxPort& AfxQtPort()
+{
+    static auto* s_pPort = new CQtPort;
+    return *s_pPort;
+}
+
+void CQtPort::Init(int& argc, char** argv)
 {
     if (QCoreApplication::instance() != nullptr)
         return;
-    // QApplication keeps references to both for its whole life.
+    // QApplication keeps references to both for its whole life, and is
+    // never destroyed: windows and icons must not outlive it.
     static int s_argc = argc;
     static char** s_argv = argv;
     auto* pApp = new QApplication(s_argc, s_argv);
     // The program lives in the notification area with every window hidden;
     // only the framework's own quit ends the loop.
     pApp->setQuitOnLastWindowClosed(false);
-    g_pRunQueue = new CRunQueue;  // lives as long as the process
+    g_pTimerHost = new CTimerHost;
+    g_pWaker = new CWaker;
     argc = s_argc;
 }
 
-void AfxPumpMessages()
+void CQtPort::WakeUiThread()
+{
+    if (CWaker* pWaker = g_pWaker.load())
+        pWaker->Wake();
+}
+
+int CQtPort::RunLoop(AFX_LOOP& loop)
+{
+    if (loop.bExited)
+        return loop.nExitCode;
+    QEventLoop eventLoop;
+    loop.pBackend = &eventLoop;
+    const int nResult = eventLoop.exec();
+    loop.pBackend = nullptr;
+    return loop.bExited ? loop.nExitCode : nResult;
+}
+
+void CQtPort::ExitLoop(AFX_LOOP& loop, int nExitCode)
+{
+    loop.bExited = TRUE;
+    loop.nExitCode = nExitCode;
+    if (loop.pBackend != nullptr)
+        static_cast<QEventLoop*>(loop.pBackend)->exit(nExitCode);
+}
+
+void CQtPort::ProcessEvents(BOOL bFlushDeletes)
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Windows destroyed outside any event handler are deleted here; Qt
     // defers those deletions until a loop at their own level runs.
-    if (!CDispatchScope::Active())
+    if (bFlushDeletes)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs)
+void CQtPort::WaitForEvents(int nMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        AfxPumpMessages();
-        if (pred())
-            return TRUE;
-        const qint64 nLeft = nTimeoutMs - timer.elapsed();
-        if (nLeft <= 0)
-            return FALSE;
-        // Sleep in the event loop, so posted events and timers wake us.
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(std::min<qint64>(nLeft, 10)), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    // Sleep in an event loop, so posted events and timers wake us.
+    QEventLoop loop;
+    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
-void AfxRunOnUiThread(std::function<void()> fn)
+AFX_TOKEN CQtPort::StartTimer(UINT nElapseMs)
 {
-    CRunQueue* pQueue = g_pRunQueue.load();
-    if (pQueue == nullptr || !fn)
+    const int nId = g_pTimerHost->startTimer(static_cast<int>(std::min<UINT>(nElapseMs, 0x7FFFFFFF)));
+    return nId > 0 ? static_cast<AFX_TOKEN>(nId) : 0;
+}
+
+void CQtPort::StopTimer(AFX_TOKEN token) { g_pTimerHost->killTimer(static_cast<int>(token)); }
+
+AFX_TOKEN CQtPort::WatchDescriptor(int fd, short nEvents)
+{
+    const AFX_TOKEN token = g_nNextWatch++;
+    CWatch& watch = Watches()[token];
+    watch.pRead = new QSocketNotifier(fd, QSocketNotifier::Read, g_pTimerHost);
+    watch.pWrite = new QSocketNotifier(fd, QSocketNotifier::Write, g_pTimerHost);
+    QObject::connect(watch.pRead, &QSocketNotifier::activated, g_pTimerHost,
+                     [token] { AfxPortDescriptor(token, AFX_FD_READ); });
+    QObject::connect(watch.pWrite, &QSocketNotifier::activated, g_pTimerHost,
+                     [token] { AfxPortDescriptor(token, AFX_FD_WRITE); });
+    ChangeWatch(token, nEvents);
+    return token;
+}
+
+void CQtPort::ChangeWatch(AFX_TOKEN token, short nEvents)
+{
+    auto it = Watches().find(token);
+    if (it == Watches().end())
         return;
-    pQueue->Post(std::move(fn));
+    it->second.pRead->setEnabled((nEvents & AFX_FD_READ) != 0);
+    it->second.pWrite->setEnabled((nEvents & AFX_FD_WRITE) != 0);
 }
 
-void AfxSetScreenSizeForTesting(int cx, int cy)
+void CQtPort::UnwatchDescriptor(AFX_TOKEN token)
 {
-    g_nTestScreenCx = cx;
-    g_nTestScreenCy = cy;
+    auto it = Watches().find(token);
+    if (it == Watches().end())
+        return;
+    // The notifier whose signal brought us here may be on the stack.
+    for (QSocketNotifier* pNotifier : {it->second.pRead, it->second.pWrite}) {
+        pNotifier->setEnabled(false);
+        pNotifier->deleteLater();
+    }
+    Watches().erase(it);
 }
 
-int GetSystemMetrics(int nIndex)
+CSize CQtPort::ScreenSize()
 {
-    if (g_nTestScreenCx > 0 && g_nTestScreenCy > 0)
-        return nIndex == SM_CXSCREEN ? g_nTestScreenCx.load() : nIndex == SM_CYSCREEN ? g_nTestScreenCy.load() : 0;
     QScreen* pScreen = QGuiApplication::primaryScreen();
     if (pScreen == nullptr)
-        return 0;
+        return CSize{};
     const QSize size = pScreen->size();
-    if (nIndex == SM_CXSCREEN)
-        return size.width();
-    if (nIndex == SM_CYSCREEN)
-        return size.height();
-    return 0;
+    return CSize{size.width(), size.height()};
 }
 
-QIcon IconFromResource(HICON hIcon)
+CPoint CQtPort::CursorPos()
 {
-    QIcon icon;
-    if (hIcon == nullptr)
-        return icon;
-    AddImage(icon, hIcon->large);
-    AddImage(icon, hIcon->small);
-    return icon;
+    const QPoint pos = QCursor::pos();
+    return CPoint{pos.x(), pos.y()};
 }
 
-void AfxShowWaitCursor(bool bShow)
+void CQtPort::ShowWaitCursor(BOOL bShow)
 {
     if (QGuiApplication::instance() == nullptr)
         return;
@@ -200,7 +266,22 @@ void AfxShowWaitCursor(bool bShow)
         QApplication::restoreOverrideCursor();
 }
 
-int AfxQtKeyFromVirtKey(UINT nVirtKey)
+QIcon IconFromResource(HICON hIcon)
+{
+    // The tray changes its icon twice per probe: each image is made once.
+    static auto* s_pCache = new std::map<HICON, QIcon>;
+    if (hIcon == nullptr)
+        return QIcon();
+    auto it = s_pCache->find(hIcon);
+    if (it != s_pCache->end())
+        return it->second;
+    QIcon icon;
+    AddImage(icon, hIcon->large);
+    AddImage(icon, hIcon->small);
+    return (*s_pCache)[hIcon] = icon;
+}
+
+int QtKeyFromVirtKey(UINT nVirtKey)
 {
     if ((nVirtKey >= 'A' && nVirtKey <= 'Z') || (nVirtKey >= '0' && nVirtKey <= '9'))
         return static_cast<int>(nVirtKey);  // Qt uses the same codes for these

@@ -1,6 +1,5 @@
-// Controls made from template items: buttons, edit and combo boxes, statics,
-// list boxes; the control classes' operations; data exchange.
-#include "framework/Wnd.h"
+// Controls as Qt widgets: making them from template items, their state, and
+// acting on them as a user would.
 #include "framework/qt/QtBridge.h"
 
 #include <QAbstractButton>
@@ -16,20 +15,10 @@
 
 namespace {
 
-QComboBox* ComboOf(const CWnd* pWnd) { return qobject_cast<QComboBox*>(AfxWidgetOf(pWnd)); }
-QListWidget* ListOf(const CWnd* pWnd) { return qobject_cast<QListWidget*>(AfxWidgetOf(pWnd)); }
+QComboBox* ComboOf(AFX_PORTWND pw) { return qobject_cast<QComboBox*>(WidgetOf(pw)); }
+QListWidget* ListOf(AFX_PORTWND pw) { return qobject_cast<QListWidget*>(WidgetOf(pw)); }
 
-int FindExact(int nCount, const std::function<QString(int)>& itemText, const CString& str)
-{
-    const QString strWanted = QString::fromStdString(str);
-    for (int i = 0; i < nCount; ++i) {
-        if (itemText(i).compare(strWanted, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-QComboBox* NewComboBox(QWidget* pParent, const QRect& rect)
+QComboBox* NewComboBox(QWidget* pParent, const CRect& rect)
 {
     auto* pCombo = new QComboBox(pParent);
     pCombo->setEditable(true);
@@ -41,9 +30,27 @@ QComboBox* NewComboBox(QWidget* pParent, const QRect& rect)
     // The template's height is that of the dropped-down list.
     const int nEditHeight = pCombo->sizeHint().height();
     const int nRowHeight = std::max(1, pCombo->fontMetrics().height());
-    pCombo->setMaxVisibleItems(std::max(3, (rect.height() - nEditHeight) / nRowHeight));
-    pCombo->setGeometry(rect.x(), rect.y(), rect.width(), nEditHeight);
+    pCombo->setMaxVisibleItems(std::max(3, (rect.Height() - nEditHeight) / nRowHeight));
+    pCombo->setGeometry(rect.left, rect.top, rect.Width(), nEditHeight);
     return pCombo;
+}
+
+Qt::Alignment StaticAlignment(DWORD dwStyle)
+{
+    if (dwStyle & SS_CENTER)
+        return Qt::AlignHCenter | Qt::AlignTop;
+    if (dwStyle & SS_RIGHT)
+        return Qt::AlignRight | Qt::AlignTop;
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+// Where the keyboard goes in a control: a combo box's edit field.
+QWidget* KeyTarget(AFX_PORTWND pw)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
+        return pCombo->lineEdit();
+    return pWidget;
 }
 
 }  // namespace
@@ -53,7 +60,7 @@ QComboBox* NewComboBox(QWidget* pParent, const QRect& rect)
 // line such as "Prodlet how often? (minutes)" fit its box; with our fonts it
 // would wrap into a box one line high and lose its end. A left-aligned static
 // of one line therefore grows to the right, as far as its parent allows.
-void AfxFitStaticText(QLabel* pLabel)
+void FitStaticText(QLabel* pLabel)
 {
     const QFontMetrics fm = pLabel->fontMetrics();
     if ((pLabel->alignment() & Qt::AlignLeft) == 0 || pLabel->height() >= 2 * fm.height())
@@ -65,26 +72,11 @@ void AfxFitStaticText(QLabel* pLabel)
     pLabel->resize(nWidth, pLabel->height());
 }
 
-namespace {
-
-Qt::Alignment StaticAlignment(DWORD dwStyle)
+AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect)
 {
-    if (dwStyle & SS_CENTER)
-        return Qt::AlignHCenter | Qt::AlignTop;
-    if (dwStyle & SS_RIGHT)
-        return Qt::AlignRight | Qt::AlignTop;
-    return Qt::AlignLeft | Qt::AlignTop;
-}
-
-}  // namespace
-
-CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& rect)
-{
-    QWidget* pParent = pHost->Widget();
+    QWidget* pParent = WidgetOf(pwParent);
     const QString strText = QString::fromUtf8(item.text ? item.text : "");
     QWidget* pWidget = nullptr;
-    std::unique_ptr<CWnd> pWnd;
-    bool bNotifies = false;
     switch (item.kind) {
     case AfxControl::PushButton:
     case AfxControl::DefPushButton: {
@@ -93,25 +85,19 @@ CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& re
         pButton->setAutoDefault(true);
         pButton->setDefault(item.kind == AfxControl::DefPushButton);
         pWidget = pButton;
-        pWnd = std::make_unique<CButton>();
-        bNotifies = true;
         break;
     }
     case AfxControl::CheckBox:
         pWidget = new QCheckBox(strText, pParent);
-        pWnd = std::make_unique<CButton>();
-        bNotifies = true;
         break;
     case AfxControl::Edit: {
         auto* pEdit = new QLineEdit(strText, pParent);
         pEdit->setAlignment(((item.style & ES_RIGHT) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         pWidget = pEdit;
-        pWnd = std::make_unique<CEdit>();
         break;
     }
     case AfxControl::ComboDropDown:
         pWidget = NewComboBox(pParent, rect);
-        pWnd = std::make_unique<CComboBox>();
         break;
     case AfxControl::Static: {
         auto* pLabel = new QLabel(pParent);
@@ -120,7 +106,6 @@ CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& re
         pLabel->setAlignment(StaticAlignment(item.style));
         pLabel->setText(strText);
         pWidget = pLabel;
-        pWnd = std::make_unique<CStatic>();
         break;
     }
     case AfxControl::IconStatic: {
@@ -128,7 +113,6 @@ CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& re
         pLabel->setPixmap(IconFromResource(AfxLoadIcon(item.iconId)).pixmap(32, 32));
         pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         pWidget = pLabel;
-        pWnd = std::make_unique<CStatic>();
         break;
     }
     case AfxControl::GroupBox: {
@@ -136,277 +120,156 @@ CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& re
         // Drawn behind its neighbours and never in their way.
         pGroup->setAttribute(Qt::WA_TransparentForMouseEvents);
         pWidget = pGroup;
-        pWnd = std::make_unique<CButton>();
         break;
     }
     case AfxControl::ListBox: {
         auto* pList = new QListWidget(pParent);
         pList->setSelectionMode(QAbstractItemView::SingleSelection);
         pWidget = pList;
-        pWnd = std::make_unique<CListBox>();
         break;
     }
     }
     if (pWidget == nullptr)
         return nullptr;
     if (item.kind != AfxControl::ComboDropDown)
-        pWidget->setGeometry(rect);
+        pWidget->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     if (item.kind == AfxControl::Static)
-        AfxFitStaticText(static_cast<QLabel*>(pWidget));
+        FitStaticText(static_cast<QLabel*>(pWidget));
     if (item.kind == AfxControl::GroupBox)
         pWidget->lower();
     if (item.style & WS_DISABLED)
         pWidget->setEnabled(false);
-    auto* pImpl = new CWndImpl(pWnd.get(), pWidget, item.id);
-    pWnd->AttachImpl(pImpl, TRUE);
-    if (bNotifies) {
-        QObject::connect(static_cast<QAbstractButton*>(pWidget), &QAbstractButton::clicked, pImpl,
-                         [pImpl] { AfxNotifyParent(pImpl); });
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) {
+        QObject::connect(pButton, &QAbstractButton::clicked, pButton,
+                         [pButton] { AfxPortCommand(PortOf(pButton), 0); });
     }
     pWidget->show();
-    CWnd* pResult = pWnd.get();
-    pHost->m_controls.push_back(std::move(pWnd));
-    return pResult;
+    return PortOf(pWidget);
 }
 
-// ---- CButton
-
-int CButton::GetCheck() const
+int CQtPort::GetCheck(AFX_PORTWND pw)
 {
-    auto* pButton = qobject_cast<QAbstractButton*>(AfxWidgetOf(this));
+    auto* pButton = qobject_cast<QAbstractButton*>(WidgetOf(pw));
     return pButton != nullptr && pButton->isChecked() ? 1 : 0;
 }
 
-void CButton::SetCheck(int nCheck)
+void CQtPort::SetCheck(AFX_PORTWND pw, int nCheck)
 {
-    if (auto* pButton = qobject_cast<QAbstractButton*>(AfxWidgetOf(this)))
+    if (auto* pButton = qobject_cast<QAbstractButton*>(WidgetOf(pw)))
         pButton->setChecked(nCheck != 0);
 }
 
-// ---- CComboBox
-
-void CComboBox::ResetContent()
+void CQtPort::ListReset(AFX_PORTWND pw)
 {
-    if (QComboBox* pCombo = ComboOf(this)) {
+    if (QComboBox* pCombo = ComboOf(pw)) {
         pCombo->clear();
         pCombo->clearEditText();
-    }
-}
-
-int CComboBox::AddString(const CString& str)
-{
-    QComboBox* pCombo = ComboOf(this);
-    if (pCombo == nullptr)
-        return -1;
-    // Qt selects the first entry of an empty box; adding never selects here.
-    const int nOldSel = pCombo->currentIndex();
-    const QString strEdit = pCombo->currentText();
-    pCombo->addItem(QString::fromStdString(str));
-    if (pCombo->currentIndex() != nOldSel)
-        pCombo->setCurrentIndex(nOldSel);
-    if (pCombo->currentText() != strEdit)
-        pCombo->setEditText(strEdit);
-    return pCombo->count() - 1;
-}
-
-int CComboBox::GetCount() const
-{
-    QComboBox* pCombo = ComboOf(this);
-    return pCombo ? pCombo->count() : 0;
-}
-
-int CComboBox::GetCurSel() const
-{
-    QComboBox* pCombo = ComboOf(this);
-    if (pCombo == nullptr)
-        return -1;
-    const int nIndex = pCombo->currentIndex();
-    // Text typed over the selected entry is no entry of the list.
-    if (nIndex < 0 || pCombo->itemText(nIndex) != pCombo->currentText())
-        return -1;
-    return nIndex;
-}
-
-int CComboBox::SetCurSel(int nIndex)
-{
-    QComboBox* pCombo = ComboOf(this);
-    if (pCombo == nullptr)
-        return -1;
-    if (nIndex < 0 || nIndex >= pCombo->count()) {
-        pCombo->setCurrentIndex(-1);
-        pCombo->clearEditText();
-        return -1;
-    }
-    pCombo->setCurrentIndex(nIndex);
-    pCombo->setEditText(pCombo->itemText(nIndex));
-    return nIndex;
-}
-
-void CComboBox::GetLBText(int nIndex, CString& str) const
-{
-    QComboBox* pCombo = ComboOf(this);
-    str = pCombo != nullptr && nIndex >= 0 && nIndex < pCombo->count() ? pCombo->itemText(nIndex).toStdString()
-                                                                         : CString();
-}
-
-int CComboBox::FindStringExact(int /*nStartAfter*/, const CString& str) const
-{
-    QComboBox* pCombo = ComboOf(this);
-    if (pCombo == nullptr)
-        return -1;
-    return FindExact(pCombo->count(), [pCombo](int i) { return pCombo->itemText(i); }, str);
-}
-
-// ---- CListBox
-
-void CListBox::ResetContent()
-{
-    if (QListWidget* pList = ListOf(this))
+    } else if (QListWidget* pList = ListOf(pw)) {
         pList->clear();
-}
-
-int CListBox::AddString(const CString& str)
-{
-    QListWidget* pList = ListOf(this);
-    if (pList == nullptr)
-        return -1;
-    pList->addItem(QString::fromStdString(str));
-    return pList->count() - 1;
-}
-
-int CListBox::DeleteString(int nIndex)
-{
-    QListWidget* pList = ListOf(this);
-    if (pList == nullptr || nIndex < 0 || nIndex >= pList->count())
-        return -1;
-    delete pList->takeItem(nIndex);
-    return pList->count();
-}
-
-int CListBox::GetCount() const
-{
-    QListWidget* pList = ListOf(this);
-    return pList ? pList->count() : 0;
-}
-
-int CListBox::GetCurSel() const
-{
-    QListWidget* pList = ListOf(this);
-    if (pList == nullptr)
-        return -1;
-    const QList<QListWidgetItem*> selected = pList->selectedItems();
-    return selected.isEmpty() ? -1 : pList->row(selected.first());
-}
-
-int CListBox::SetCurSel(int nIndex)
-{
-    QListWidget* pList = ListOf(this);
-    if (pList == nullptr)
-        return -1;
-    if (nIndex < 0 || nIndex >= pList->count()) {
-        pList->clearSelection();
-        pList->setCurrentRow(-1);
-        return -1;
-    }
-    pList->setCurrentRow(nIndex, QItemSelectionModel::ClearAndSelect);
-    return nIndex;
-}
-
-void CListBox::GetText(int nIndex, CString& str) const
-{
-    QListWidget* pList = ListOf(this);
-    str = pList != nullptr && nIndex >= 0 && nIndex < pList->count() ? pList->item(nIndex)->text().toStdString()
-                                                                       : CString();
-}
-
-int CListBox::FindStringExact(int /*nStartAfter*/, const CString& str) const
-{
-    QListWidget* pList = ListOf(this);
-    if (pList == nullptr)
-        return -1;
-    return FindExact(pList->count(), [pList](int i) { return pList->item(i)->text(); }, str);
-}
-
-// ---- data exchange
-
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
-{
-    if (rControl.Impl() != nullptr)
-        return;  // attached already
-    CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (pItem == nullptr || pItem->Impl() == nullptr)
-        return;
-    rControl.AttachImpl(pItem->Impl(), FALSE);
-    if (dynamic_cast<CDragListBox*>(&rControl) != nullptr) {
-        if (QListWidget* pList = ListOf(pItem)) {
-            pList->setDragEnabled(true);
-            pList->setAcceptDrops(true);
-            pList->setDropIndicatorShown(true);
-            pList->setDragDropMode(QAbstractItemView::InternalMove);
-            pList->setDefaultDropAction(Qt::MoveAction);
-        }
     }
 }
 
-void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+int CQtPort::ListAdd(AFX_PORTWND pw, const CString& str)
 {
-    CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (pItem == nullptr)
-        return;
-    if (pDX->m_bSaveAndValidate)
-        value = pItem->GetWindowText();
-    else
-        pItem->SetWindowText(value);
+    if (QComboBox* pCombo = ComboOf(pw)) {
+        // Qt selects the first entry of an empty box; adding never selects here.
+        const int nOldSel = pCombo->currentIndex();
+        const QString strEdit = pCombo->currentText();
+        pCombo->addItem(ToQt(str));
+        if (pCombo->currentIndex() != nOldSel)
+            pCombo->setCurrentIndex(nOldSel);
+        if (pCombo->currentText() != strEdit)
+            pCombo->setEditText(strEdit);
+        return pCombo->count() - 1;
+    }
+    if (QListWidget* pList = ListOf(pw)) {
+        pList->addItem(ToQt(str));
+        return pList->count() - 1;
+    }
+    return -1;
 }
 
-void DDX_Check(CDataExchange* pDX, int nIDC, BOOL& value)
+BOOL CQtPort::ListDelete(AFX_PORTWND pw, int nIndex)
 {
-    auto* pButton = qobject_cast<QAbstractButton*>(AfxWidgetOf(pDX->m_pDlgWnd->GetDlgItem(nIDC)));
-    if (pButton == nullptr)
-        return;
-    if (pDX->m_bSaveAndValidate)
-        value = pButton->isChecked() ? TRUE : FALSE;
-    else
-        pButton->setChecked(value != FALSE);
+    if (nIndex < 0 || nIndex >= ListCount(pw))
+        return FALSE;
+    if (QComboBox* pCombo = ComboOf(pw))
+        pCombo->removeItem(nIndex);
+    else if (QListWidget* pList = ListOf(pw))
+        delete pList->takeItem(nIndex);
+    return TRUE;
 }
 
-void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
+int CQtPort::ListCount(AFX_PORTWND pw)
 {
-    QListWidget* pList = ListOf(pDX->m_pDlgWnd->GetDlgItem(nIDC));
-    if (pList == nullptr)
-        return;
-    if (pDX->m_bSaveAndValidate) {
+    if (QComboBox* pCombo = ComboOf(pw))
+        return pCombo->count();
+    if (QListWidget* pList = ListOf(pw))
+        return pList->count();
+    return 0;
+}
+
+int CQtPort::ListGetSel(AFX_PORTWND pw)
+{
+    if (QComboBox* pCombo = ComboOf(pw))
+        return pCombo->currentIndex();
+    if (QListWidget* pList = ListOf(pw)) {
         const QList<QListWidgetItem*> selected = pList->selectedItems();
-        value = selected.isEmpty() ? CString() : selected.first()->text().toStdString();
-        return;
+        return selected.isEmpty() ? -1 : pList->row(selected.first());
     }
-    // As the platform's list-box selection by string: the first entry that
-    // begins with the text, letter case ignored; no match leaves it alone.
-    const QString strWanted = QString::fromStdString(value);
-    for (int i = 0; i < pList->count(); ++i) {
-        if (pList->item(i)->text().startsWith(strWanted, Qt::CaseInsensitive)) {
-            pList->setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
-            return;
+    return -1;
+}
+
+void CQtPort::ListSetSel(AFX_PORTWND pw, int nIndex)
+{
+    if (QComboBox* pCombo = ComboOf(pw)) {
+        pCombo->setCurrentIndex(nIndex);
+        if (nIndex < 0)
+            pCombo->clearEditText();
+        else
+            pCombo->setEditText(pCombo->itemText(nIndex));
+    } else if (QListWidget* pList = ListOf(pw)) {
+        if (nIndex < 0) {
+            pList->clearSelection();
+            pList->setCurrentRow(-1);
+        } else {
+            pList->setCurrentRow(nIndex, QItemSelectionModel::ClearAndSelect);
         }
     }
 }
 
-// ---- test hooks
-
-void AfxClickForTesting(CWnd* pWnd)
+CString CQtPort::ListGetText(AFX_PORTWND pw, int nIndex)
 {
-    if (auto* pButton = qobject_cast<QAbstractButton*>(AfxWidgetOf(pWnd)))
+    if (QComboBox* pCombo = ComboOf(pw))
+        return pCombo->itemText(nIndex).toStdString();
+    if (QListWidget* pList = ListOf(pw); pList != nullptr && pList->item(nIndex) != nullptr)
+        return pList->item(nIndex)->text().toStdString();
+    return CString();
+}
+
+void CQtPort::EnableDragReorder(AFX_PORTWND pw)
+{
+    if (QListWidget* pList = ListOf(pw)) {
+        pList->setDragEnabled(true);
+        pList->setAcceptDrops(true);
+        pList->setDropIndicatorShown(true);
+        pList->setDragDropMode(QAbstractItemView::InternalMove);
+        pList->setDefaultDropAction(Qt::MoveAction);
+    }
+}
+
+void CQtPort::SimulateClick(AFX_PORTWND pw)
+{
+    if (auto* pButton = qobject_cast<QAbstractButton*>(WidgetOf(pw)))
         pButton->click();
 }
 
-void AfxTypeForTesting(CWnd* pWnd, const CString& strText)
+void CQtPort::SimulateTyping(AFX_PORTWND pw, const CString& strText)
 {
-    QWidget* pWidget = AfxWidgetOf(pWnd);
-    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
-        pWidget = pCombo->lineEdit();
+    QWidget* pWidget = KeyTarget(pw);
     if (pWidget == nullptr)
         return;
-    for (const QChar ch : QString::fromStdString(strText)) {
+    for (const QChar ch : ToQt(strText)) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
         QCoreApplication::sendEvent(pWidget, &press);
         QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
@@ -414,34 +277,14 @@ void AfxTypeForTesting(CWnd* pWnd, const CString& strText)
     }
 }
 
-void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey)
+void CQtPort::SimulateKey(AFX_PORTWND pw, UINT nVirtKey)
 {
-    QWidget* pWidget = AfxWidgetOf(pWnd);
-    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
-        pWidget = pCombo->lineEdit();
+    QWidget* pWidget = KeyTarget(pw);
     if (pWidget == nullptr)
         return;
-    const int nKey = AfxQtKeyFromVirtKey(nVirtKey);
+    const int nKey = QtKeyFromVirtKey(nVirtKey);
     QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier);
     QCoreApplication::sendEvent(pWidget, &press);
     QKeyEvent release(QEvent::KeyRelease, nKey, Qt::NoModifier);
     QCoreApplication::sendEvent(pWidget, &release);
-}
-
-DWORD AfxGetStyleForTesting(const CWnd* pWnd)
-{
-    QWidget* pWidget = AfxWidgetOf(pWnd);
-    if (pWidget == nullptr)
-        return 0;
-    DWORD dwStyle = pWidget->testAttribute(Qt::WA_ForceDisabled) ? WS_DISABLED : 0;
-    if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
-        if (pEdit->alignment() & Qt::AlignRight)
-            dwStyle |= ES_RIGHT;
-    } else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
-        if (pLabel->alignment() & Qt::AlignHCenter)
-            dwStyle |= SS_CENTER;
-        else if (pLabel->alignment() & Qt::AlignRight)
-            dwStyle |= SS_RIGHT;
-    }
-    return dwStyle;
 }

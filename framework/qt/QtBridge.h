@@ -1,118 +1,96 @@
-// What the Qt backend's source files share: the backend state behind a CWnd,
-// the icon conversion, and the few helpers one backend file offers another.
-// Only framework/qt/ includes this header.
+// What the Qt backend's source files share. Only framework/qt/ includes it.
 #pragma once
 
-#include "framework/Resources.h"
-#include "framework/Wnd.h"
+#include "framework/Port.h"
 
 #include <QIcon>
-#include <QObject>
-#include <QPointer>
 #include <QWidget>
 
-#include <map>
-#include <memory>
-#include <utility>
-#include <vector>
-
-class QEventLoop;
-
-// The backend window behind one CWnd. The owning CWnd (a program object or a
-// control object the framework made from a template) is the window's CWnd;
-// other CWnds (a program's control members) may be attached to share it.
-class CWndImpl : public QObject {
+class CQtPort : public CAfxPort {
 public:
-    CWndImpl(CWnd* pOwner, QWidget* pWidget, int nCtrlId = 0);
-    ~CWndImpl() override;
+    // ---- the backend and its loops (Backend.cpp)
+    void Init(int& argc, char** argv) override;
+    void WakeUiThread() override;
+    int RunLoop(AFX_LOOP& loop) override;
+    void ExitLoop(AFX_LOOP& loop, int nExitCode) override;
+    void ProcessEvents(BOOL bFlushDeletes) override;
+    void WaitForEvents(int nMs) override;
+    AFX_TOKEN StartTimer(UINT nElapseMs) override;
+    void StopTimer(AFX_TOKEN token) override;
+    AFX_TOKEN WatchDescriptor(int fd, short nEvents) override;
+    void ChangeWatch(AFX_TOKEN token, short nEvents) override;
+    void UnwatchDescriptor(AFX_TOKEN token) override;
+    CSize ScreenSize() override;
+    CPoint CursorPos() override;
+    void ShowWaitCursor(BOOL bShow) override;
 
-    QWidget* Widget() const { return m_pWidget.data(); }
-    CWnd* Owner() const { return m_pOwner; }
-    int CtrlId() const { return m_nCtrlId; }
+    // ---- windows (Windows.cpp)
+    AFX_PORTWND CreateFrame(const AFX_FRAMEDESC& desc) override;
+    AFX_PORTWND CreateForm(AFX_PORTWND pwParent, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) override;
+    AFX_PORTWND CreateDialogWindow(AFX_PORTWND pwOwner, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) override;
+    CSize DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl) override;
+    void DestroyWindow(AFX_PORTWND pw) override;
+    void SetText(AFX_PORTWND pw, const CString& str) override;
+    CString GetText(AFX_PORTWND pw) override;
+    void EnableWindow(AFX_PORTWND pw, BOOL bEnable) override;
+    BOOL IsWindowEnabled(AFX_PORTWND pw) override;
+    void ShowWindow(AFX_PORTWND pw, int nCmdShow) override;
+    BOOL IsHidden(AFX_PORTWND pw) override;
+    BOOL IsVisible(AFX_PORTWND pw) override;
+    CRect GetWindowRect(AFX_PORTWND pw) override;
+    void MoveWindow(AFX_PORTWND pw, const CRect& rect) override;
+    void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) override;
+    void SetForegroundWindow(AFX_PORTWND pw) override;
+    void SetIcon(AFX_PORTWND pw, HICON hIcon) override;
+    void ShowModal(AFX_PORTWND pw) override;
 
-    // The impl a widget stands for, or null.
-    static CWndImpl* FromWidget(const QWidget* pWidget);
-    // The CWnd of the nearest widget at or above pWidget that has one.
-    static CWnd* WndAtOrAbove(const QWidget* pWidget);
+    // ---- controls (Controls.cpp)
+    AFX_PORTWND CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect) override;
+    int GetCheck(AFX_PORTWND pw) override;
+    void SetCheck(AFX_PORTWND pw, int nCheck) override;
+    void ListReset(AFX_PORTWND pw) override;
+    int ListAdd(AFX_PORTWND pw, const CString& str) override;
+    BOOL ListDelete(AFX_PORTWND pw, int nIndex) override;
+    int ListCount(AFX_PORTWND pw) override;
+    int ListGetSel(AFX_PORTWND pw) override;
+    void ListSetSel(AFX_PORTWND pw, int nIndex) override;
+    CString ListGetText(AFX_PORTWND pw, int nIndex) override;
+    void EnableDragReorder(AFX_PORTWND pw) override;
+    void SimulateClick(AFX_PORTWND pw) override;
+    void SimulateTyping(AFX_PORTWND pw, const CString& strText) override;
+    void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) override;
 
-    void Attach(CWnd* pWnd);
-    void Detach(CWnd* pWnd);
-
-    UINT SetTimer(CWnd* pWnd, UINT nIDEvent, UINT nElapse);
-    BOOL KillTimer(CWnd* pWnd, UINT nIDEvent);
-    BOOL HasTimer(const CWnd* pWnd, UINT nIDEvent) const;
-
-    // Takes the window away: timers stop, attached CWnds let go, the widget
-    // disappears and is deleted once the event in progress has returned.
-    // The impl itself goes the same way.
-    void Retire();
-
-    // Control objects made from a template, owned by their parent's impl.
-    std::vector<std::unique_ptr<CWnd>> m_controls;
-
-    BOOL m_bDestroying = FALSE;
-
-    // A frame: WM_GETMINMAXINFO decides its size limits.
-    BOOL m_bFrame = FALSE;
-    DWORD m_dwStyle = 0;
-
-    // A modal dialog's loop and result, while DoModal runs.
-    struct CModalState* m_pModal = nullptr;
-
-protected:
-    void timerEvent(QTimerEvent* pEvent) override;
-
-private:
-    QPointer<QWidget> m_pWidget;
-    CWnd* m_pOwner;
-    int m_nCtrlId;
-    std::vector<CWnd*> m_attached;
-    std::map<std::pair<CWnd*, UINT>, int> m_timers;  // (window, id) -> Qt timer id
+    // ---- the desktop's own things (Shell.cpp)
+    BOOL TrayAvailable() override;
+    BOOL DesktopShowsTrayMenu() override;
+    AFX_PORTTRAY TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> contextMenu, int nDefaultPos) override;
+    void TraySetIcon(AFX_PORTTRAY tray, HICON hIcon) override;
+    void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) override;
+    void TrayDelete(AFX_PORTTRAY tray) override;
+    UINT TrackPopupMenu(std::span<const AFX_MENUITEM> items, int nDefaultPos, CPoint pt) override;
+    int MessageBox(AFX_PORTWND pwOwner, const CString& strCaption, const CString& strText, UINT nType) override;
+    void CloseModalWindows() override;
+    CString FileDialog(BOOL bOpen, const CString& strCaption) override;
 };
 
-struct CModalState {
-    QEventLoop* pLoop = nullptr;
-    int nResult = IDCANCEL;
-    BOOL bEnded = FALSE;
-};
+inline QWidget* WidgetOf(AFX_PORTWND pw) { return reinterpret_cast<QWidget*>(pw); }
+inline AFX_PORTWND PortOf(QWidget* pWidget) { return reinterpret_cast<AFX_PORTWND>(pWidget); }
+inline QString ToQt(const CString& str) { return QString::fromStdString(str); }
 
-// The widget of a CWnd, or null when it has no window.
-QWidget* AfxWidgetOf(const CWnd* pWnd);
-
-// A 16-colour icon resource as a QIcon with both its 32 x 32 and 16 x 16 images.
+// A 16-colour icon resource as a QIcon with its 32 x 32 and 16 x 16 images;
+// made once per resource.
 QIcon IconFromResource(HICON hIcon);
 
-class QLabel;
-// Keeps a one-line, left-aligned static's text on one line; see Controls.cpp.
-void AfxFitStaticText(QLabel* pLabel);
-
-// Delivers a command from a control to the window it sits in (WM_COMMAND,
-// wParam = control id, lParam = the control's CWnd).
-void AfxNotifyParent(CWndImpl* pControl);
-
-// Sets a frame's geometry to the outer rect, within the limits that
-// WM_GETMINMAXINFO gives (Frame.cpp).
-void AfxFrameSetGeometry(CWnd* pFrame, const CRect& rectOuter);
-// Asks the frame for its size limits again and applies them at the current size.
-void AfxFrameApplySizeLimits(CWnd* pFrame);
-
-// Marks the backend calling into a window (timer, posted message, click,
-// close); deletions of destroyed widgets wait while one is in progress.
-class CDispatchScope {
-public:
-    CDispatchScope();
-    ~CDispatchScope();
-    CDispatchScope(const CDispatchScope&) = delete;
-    CDispatchScope& operator=(const CDispatchScope&) = delete;
-    static bool Active();
-};
-
 // The Qt key of a virtual-key code ('A'..'Z', '0'..'9', VK_...); 0 if unknown.
-int AfxQtKeyFromVirtKey(UINT nVirtKey);
+int QtKeyFromVirtKey(UINT nVirtKey);
 
-// Wait cursor on or off for the whole application.
-void AfxShowWaitCursor(bool bShow);
+// The template's font where it exists here, else the desktop's sans font at
+// the template's size.
+QFont TemplateFont(const AFX_DLGTEMPLATE& tmpl);
 
-// Creates the control of a template item inside pHost's widget at rect
-// (pixels); pHost's impl owns the control object (Controls.cpp).
-CWnd* AfxCreateControl(CWndImpl* pHost, const AFX_DLGITEM& item, const QRect& rect);
+class QLabel;
+// Keeps a one-line, left-aligned static's text on one line (Controls.cpp).
+void FitStaticText(QLabel* pLabel);
+
+// Our own modal dialogs, which the framework ends itself (Windows.cpp).
+bool IsFrameworkDialog(const QWidget* pWidget);

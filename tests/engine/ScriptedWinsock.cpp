@@ -51,7 +51,8 @@ void CScriptedWinsock::AnswerLookup(size_t nIndex, const std::vector<std::string
         pEntry->h_length = 4;
         pEntry->h_addr_list = ppList;
     }
-    lookup.hWnd->SendMessage(lookup.nMsg, lookup.hHandle, MAKELPARAM(0, static_cast<WORD>(nError)));
+    if (CWnd* pWnd = CWnd::FromHandle(lookup.hWnd))
+        pWnd->SendMessage(lookup.nMsg, lookup.hHandle, MAKELPARAM(0, static_cast<WORD>(nError)));
 }
 
 void CScriptedWinsock::DeliverEvent(SOCKET s, long lEvent, int nError)
@@ -59,8 +60,9 @@ void CScriptedWinsock::DeliverEvent(SOCKET s, long lEvent, int nError)
     auto it = m_selected.find(s);
     if (it == m_selected.end())
         return;
-    it->second.first->SendMessage(it->second.second, static_cast<WPARAM>(s),
-                                  MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError)));
+    if (CWnd* pWnd = CWnd::FromHandle(it->second.first))
+        pWnd->SendMessage(it->second.second, static_cast<WPARAM>(s),
+                          MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError)));
 }
 
 int CScriptedWinsock::WSAStartup(WORD, WSADATA* lpWSAData)

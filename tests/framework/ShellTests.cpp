@@ -106,7 +106,7 @@ protected:
     {
         NOTIFYICONDATA nid{};
         nid.cbSize = sizeof(nid);
-        nid.hWnd = &m_wnd;
+        nid.hWnd = m_wnd.GetSafeHwnd();
         nid.uID = IDM_TRAY;
         nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         nid.uCallbackMessage = WM_TEST_TRAY;
@@ -282,7 +282,7 @@ TEST_F(ShellTest, WithoutANotificationAreaNothingCanBeAdded)
     EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_MODIFY, &nid));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &nid));
-    EXPECT_EQ(AfxTrayCallbackMessage(&m_wnd, IDM_TRAY), 0u);
+    EXPECT_EQ(AfxTrayCallbackMessage(m_wnd.GetSafeHwnd(), IDM_TRAY), 0u);
 }
 
 TEST_F(ShellTest, IconIsKeyedByWindowAndId)
@@ -292,8 +292,8 @@ TEST_F(ShellTest, IconIsKeyedByWindowAndId)
     NOTIFYICONDATA nid = Record("tip", AfxLoadIcon(128));
     ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));  // already there
-    EXPECT_EQ(AfxTrayCallbackMessage(&m_wnd, IDM_TRAY), WM_TEST_TRAY);
-    EXPECT_FALSE(AfxTrayIconIsNull(&m_wnd, IDM_TRAY));
+    EXPECT_EQ(AfxTrayCallbackMessage(m_wnd.GetSafeHwnd(), IDM_TRAY), WM_TEST_TRAY);
+    EXPECT_FALSE(AfxTrayIconIsNull(m_wnd.GetSafeHwnd(), IDM_TRAY));
 
     NOTIFYICONDATA other = nid;
     other.uID = 7;
@@ -306,13 +306,13 @@ TEST_F(ShellTest, IconIsKeyedByWindowAndId)
     nid.uCallbackMessage = WM_APP + 1;
     std::strcpy(nid.szTip, "ignored");
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_TRUE(AfxTrayIconIsNull(&m_wnd, IDM_TRAY));
-    EXPECT_EQ(AfxTrayCallbackMessage(&m_wnd, IDM_TRAY), WM_TEST_TRAY);
-    EXPECT_EQ(AfxTrayTooltip(&m_wnd, IDM_TRAY), "tip");
+    EXPECT_TRUE(AfxTrayIconIsNull(m_wnd.GetSafeHwnd(), IDM_TRAY));
+    EXPECT_EQ(AfxTrayCallbackMessage(m_wnd.GetSafeHwnd(), IDM_TRAY), WM_TEST_TRAY);
+    EXPECT_EQ(AfxTrayTooltip(m_wnd.GetSafeHwnd(), IDM_TRAY), "tip");
 
     nid.uFlags = NIF_MESSAGE;
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_EQ(AfxTrayCallbackMessage(&m_wnd, IDM_TRAY), WM_APP + 1);
+    EXPECT_EQ(AfxTrayCallbackMessage(m_wnd.GetSafeHwnd(), IDM_TRAY), WM_APP + 1);
 
     nid.uFlags = 0;
     EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &nid));
@@ -330,28 +330,28 @@ TEST_F(ShellTest, TooltipReachesTheDesktopOnlyWhenItChanges)
     AfxSetTrayMenuHostOverride(0);
     NOTIFYICONDATA nid = Record("Test in 0:05");
     ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
-    EXPECT_EQ(AfxTrayTooltipUpdates(&m_wnd, IDM_TRAY), 1);
+    EXPECT_EQ(AfxTrayTooltipUpdates(m_wnd.GetSafeHwnd(), IDM_TRAY), 1);
 
     nid.uFlags = NIF_TIP;
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_EQ(AfxTrayTooltipUpdates(&m_wnd, IDM_TRAY), 1);
+    EXPECT_EQ(AfxTrayTooltipUpdates(m_wnd.GetSafeHwnd(), IDM_TRAY), 1);
 
     std::strcpy(nid.szTip, "Test in 0:04");
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_EQ(AfxTrayTooltipUpdates(&m_wnd, IDM_TRAY), 2);
-    EXPECT_EQ(AfxTrayTooltip(&m_wnd, IDM_TRAY), "Test in 0:04");
+    EXPECT_EQ(AfxTrayTooltipUpdates(m_wnd.GetSafeHwnd(), IDM_TRAY), 2);
+    EXPECT_EQ(AfxTrayTooltip(m_wnd.GetSafeHwnd(), IDM_TRAY), "Test in 0:04");
 
     // Back to an earlier text is a change too.
     std::strcpy(nid.szTip, "Test in 0:05");
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_EQ(AfxTrayTooltipUpdates(&m_wnd, IDM_TRAY), 3);
+    EXPECT_EQ(AfxTrayTooltipUpdates(m_wnd.GetSafeHwnd(), IDM_TRAY), 3);
 
     // A record filled to the brim without its NUL is read within the field.
     std::memset(nid.szTip, 'x', sizeof(nid.szTip));
     EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &nid));
-    EXPECT_EQ(AfxTrayTooltip(&m_wnd, IDM_TRAY), std::string(sizeof(nid.szTip), 'x'));
+    EXPECT_EQ(AfxTrayTooltip(m_wnd.GetSafeHwnd(), IDM_TRAY), std::string(sizeof(nid.szTip), 'x'));
 
     nid.uFlags = 0;
     Shell_NotifyIcon(NIM_DELETE, &nid);
@@ -363,13 +363,13 @@ TEST_F(ShellTest, MouseActionsArriveAsTheCallbackMessage)
     AfxSetTrayMenuHostOverride(0);
     NOTIFYICONDATA nid = Record("tip");
     ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
-    EXPECT_TRUE(AfxTrayContextMenuIds(&m_wnd, IDM_TRAY).empty());  // the owner shows its own menu
+    EXPECT_TRUE(AfxTrayContextMenuIds(m_wnd.GetSafeHwnd(), IDM_TRAY).empty());  // the owner shows its own menu
 
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::Context));
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::DoubleClick));
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::Trigger));
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::MiddleClick));
-    EXPECT_FALSE(AfxTrayDeliverAction(&m_wnd, 7, AfxTrayAction::Trigger));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::Context));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::DoubleClick));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::Trigger));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::MiddleClick));
+    EXPECT_FALSE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), 7, AfxTrayAction::Trigger));
     ASSERT_TRUE(WaitForMessages(4));
     const LPARAM aExpected[] = {0x0205, 0x0203, 0x0202, 0x0208};
     ASSERT_EQ(m_wnd.m_messages.size(), 4u);
@@ -389,13 +389,13 @@ TEST_F(ShellTest, WhereTheDesktopShowsTheMenuTheIconCarriesIt)
     AfxSetTrayMenuHostOverride(1);
     NOTIFYICONDATA nid = Record("tip");
     ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
-    EXPECT_EQ(AfxTrayContextMenuIds(&m_wnd, IDM_TRAY), (std::vector<UINT>{ID_RESTORE, 0, ID_ABOUT, 0, ID_EXIT}));
+    EXPECT_EQ(AfxTrayContextMenuIds(m_wnd.GetSafeHwnd(), IDM_TRAY), (std::vector<UINT>{ID_RESTORE, 0, ID_ABOUT, 0, ID_EXIT}));
 
     // No second menu from the owner on top of the desktop's.
-    EXPECT_FALSE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::Context));
-    EXPECT_FALSE(AfxTrayChooseContextMenuItem(&m_wnd, IDM_TRAY, 1));  // separator
-    EXPECT_TRUE(AfxTrayChooseContextMenuItem(&m_wnd, IDM_TRAY, 4));
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, IDM_TRAY, AfxTrayAction::DoubleClick));
+    EXPECT_FALSE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::Context));
+    EXPECT_FALSE(AfxTrayChooseContextMenuItem(m_wnd.GetSafeHwnd(), IDM_TRAY, 1));  // separator
+    EXPECT_TRUE(AfxTrayChooseContextMenuItem(m_wnd.GetSafeHwnd(), IDM_TRAY, 4));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::DoubleClick));
     ASSERT_TRUE(WaitForMessages(2));
     ASSERT_EQ(m_wnd.m_messages.size(), 2u);
     EXPECT_EQ(m_wnd.m_messages[0].nMessage, WM_COMMAND);
@@ -410,8 +410,8 @@ TEST_F(ShellTest, WhereTheDesktopShowsTheMenuTheIconCarriesIt)
     nid.uID = 55;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
-    EXPECT_TRUE(AfxTrayContextMenuIds(&m_wnd, 55).empty());
-    EXPECT_TRUE(AfxTrayDeliverAction(&m_wnd, 55, AfxTrayAction::Context));
+    EXPECT_TRUE(AfxTrayContextMenuIds(m_wnd.GetSafeHwnd(), 55).empty());
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), 55, AfxTrayAction::Context));
     nid.uFlags = 0;
     Shell_NotifyIcon(NIM_DELETE, &nid);
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # check_layering.sh SOURCE_DIR LINKS_FILE
-# Fails when a source file of the program's folders includes a Qt header, or
-# when one of their targets links a Qt target (LINKS_FILE: one line per
+# Fails when a source file of the program's folders or of the framework's
+# shared code (framework/ less its backends) includes a Qt header, or when one
+# of their targets links a Qt target (LINKS_FILE: one line per
 # target and property, "folder/target PROPERTY lib;lib;...").
 set -u
 src=$1
@@ -11,7 +12,7 @@ status=0
 # Qt headers: <QWidget>, "QString", <QtCore/QTimer>, old-style <qglobal.h>.
 include_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z0-9_]*|q[a-z0-9_]*\.h)([/>"])'
 dirs=""
-for dir in app engine settings ui res; do
+for dir in app engine settings ui res framework; do
     [ -d "$src/$dir" ] && dirs="$dirs $src/$dir"
 done
 if [ -z "$dirs" ]; then
@@ -19,9 +20,9 @@ if [ -z "$dirs" ]; then
     exit 1
 fi
 # shellcheck disable=SC2086  # $dirs holds several paths on purpose
-nfiles=$(find $dirs -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) | wc -l)
+nfiles=$(find $dirs -path "$src/framework/qt" -prune -o -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) -print | wc -l)
 # shellcheck disable=SC2086
-hits=$(find $dirs -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) \
+hits=$(find $dirs -path "$src/framework/qt" -prune -o -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) \
            -exec grep -HnE "$include_re" {} +)
 if [ -n "$hits" ]; then
     echo "$hits" | sed "s|^$src/|Qt header in the program: |"
@@ -37,7 +38,7 @@ if [ ! -s "$links" ]; then
     exit 1
 fi
 # The check means nothing if the folders' libraries are not in the list.
-for tgt in app/prodlet engine/engine settings/settings ui/ui res/res; do
+for tgt in app/app engine/engine settings/settings ui/ui res/res framework/framework; do
     if ! grep -q "^$tgt " "$links"; then
         echo "target $tgt is not in $links"
         status=1

@@ -151,7 +151,7 @@ protected:
         SOCKADDR_IN sa = Loopback(nPort);
         EXPECT_EQ(0, m_ws.connect(s, &sa, sizeof(sa))) << m_ws.WSAGetLastError();
         if (bSelect) {
-            EXPECT_EQ(0, m_ws.WSAAsyncSelect(s, &m_wnd, WM_TEST_SOCKET, FD_READ | FD_WRITE | FD_CLOSE));
+            EXPECT_EQ(0, m_ws.WSAAsyncSelect(s, m_wnd.GetSafeHwnd(), WM_TEST_SOCKET, FD_READ | FD_WRITE | FD_CLOSE));
         }
         return s;
     }
@@ -241,7 +241,7 @@ TEST_F(WinsockTest, LocalhostAnswerIsInTheBufferWhenTheMessageComes)
     std::vector<char> buf(MAXGETHOSTSTRUCT, '\xAB');
     m_wnd.m_pWatch = buf.data();
     m_wnd.m_nWatch = buf.size();
-    HANDLE h = m_ws.WSAAsyncGetHostByName(&m_wnd, WM_TEST_LOOKUP, "localhost", buf.data(), static_cast<int>(buf.size()));
+    HANDLE h = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "localhost", buf.data(), static_cast<int>(buf.size()));
     ASSERT_NE(0u, h);
     ASSERT_TRUE(Pump([&] { return m_wnd.Find(WM_TEST_LOOKUP, h) != nullptr; }));
     const CRecorded& r = *m_wnd.Find(WM_TEST_LOOKUP, h);
@@ -277,10 +277,10 @@ TEST_F(WinsockTest, LocalhostAnswerIsInTheBufferWhenTheMessageComes)
 TEST_F(WinsockTest, UnresolvableNameAndTooSmallBuffer)
 {
     std::vector<char> buf(MAXGETHOSTSTRUCT, '\xAB');
-    HANDLE hBad = m_ws.WSAAsyncGetHostByName(&m_wnd, WM_TEST_LOOKUP, "no-such-host.invalid", buf.data(),
+    HANDLE hBad = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "no-such-host.invalid", buf.data(),
                                              static_cast<int>(buf.size()));
     std::vector<char> tiny(64, '\xCD');
-    HANDLE hTiny = m_ws.WSAAsyncGetHostByName(&m_wnd, WM_TEST_LOOKUP, "localhost", tiny.data(), 16);
+    HANDLE hTiny = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "localhost", tiny.data(), 16);
     ASSERT_NE(0u, hBad);
     ASSERT_NE(0u, hTiny);
     EXPECT_NE(hBad, hTiny);
@@ -295,7 +295,7 @@ TEST_F(WinsockTest, UnresolvableNameAndTooSmallBuffer)
 TEST_F(WinsockTest, CleanupDropsPendingAnswers)
 {
     std::vector<char> stale(MAXGETHOSTSTRUCT, '\xAB');
-    HANDLE hStale = m_ws.WSAAsyncGetHostByName(&m_wnd, WM_TEST_LOOKUP, "localhost", stale.data(),
+    HANDLE hStale = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "localhost", stale.data(),
                                                static_cast<int>(stale.size()));
     ASSERT_NE(0u, hStale);
     ASSERT_EQ(0, m_ws.WSACleanup());
@@ -304,7 +304,7 @@ TEST_F(WinsockTest, CleanupDropsPendingAnswers)
 
     // A second look-up of the same name, issued later, as a marker.
     std::vector<char> fresh(MAXGETHOSTSTRUCT);
-    HANDLE hFresh = m_ws.WSAAsyncGetHostByName(&m_wnd, WM_TEST_LOOKUP, "localhost", fresh.data(),
+    HANDLE hFresh = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "localhost", fresh.data(),
                                                static_cast<int>(fresh.size()));
     ASSERT_TRUE(Pump([&] { return m_wnd.Find(WM_TEST_LOOKUP, hFresh) != nullptr; }));
     Settle();

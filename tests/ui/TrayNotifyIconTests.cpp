@@ -84,7 +84,7 @@ TEST_F(TrayIcon, EachCallCarriesItsFlagsAndTheWholeRecord)
         EXPECT_EQ(m_calls[0].uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
         EXPECT_EQ(m_calls[0].strTip, "Prodlet");
         EXPECT_EQ(m_calls[0].hIcon, AfxLoadIcon(IDI_IDLE));  // the first of the list
-        EXPECT_EQ(m_calls[0].hWnd, &m_owner);
+        EXPECT_EQ(m_calls[0].hWnd, m_owner.GetSafeHwnd());
         EXPECT_EQ(icon.GetRecord().uID, 129u);
         EXPECT_EQ(icon.GetRecord().uCallbackMessage, WM_APP + 0x64);
 

@@ -1,24 +1,19 @@
-// The application object, documents, the single-document template and the
-// main loop over Qt's event loop.
+// The application object, documents, the single-document template, the
+// command line, the message loop and its ending, the terminating signals and
+// the orderly end of AfxWinMain.
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
-#include "framework/qt/QtBridge.h"
-
-#include <QApplication>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QSocketNotifier>
-#include <QTimer>
-#include <QWidget>
+#include "framework/WndPrivate.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -27,61 +22,43 @@ constexpr UINT kIdFileNew = 57600;
 constexpr UINT kIdFileOpen = 57601;
 constexpr UINT kIdFileSave = 57603;
 
+// Plain values only: nothing here has a destructor to run after main.
 CWinApp* g_pApp = nullptr;
-QEventLoop* g_pMainLoop = nullptr;  // the loop of Run, while it runs
+AFX_LOOP* g_pMainLoop = nullptr;  // the loop of Run, while it runs
 int g_nExitCode = 0;
-bool g_bQuitPending = false;        // AfxPostQuit came before Run
-
-// Every template alive, so the end of a main window can close its document.
-std::vector<CSingleDocTemplate*>& LiveTemplates()
-{
-    static std::vector<CSingleDocTemplate*> s_templates;
-    return s_templates;
-}
+bool g_bQuitPending = false;      // AfxPostQuit came before Run
+bool g_bBackendReady = false;
 
 // A frame window that went without closing its document (WM_CLOSE ends in
 // DestroyWindow) leaves view, frame and document objects behind.
 void CloseOrphanedDocuments()
 {
-    const std::vector<CSingleDocTemplate*> templates = LiveTemplates();
-    for (CSingleDocTemplate* pTemplate : templates) {
-        if (pTemplate->GetFrame() && !pTemplate->GetFrame()->IsWindow())
-            pTemplate->CloseAll();
-    }
-}
-
-// Message boxes and dialogs belong to the main window and go with it, as on
-// the original platform; else a box left open would keep the program alive.
-void CloseModalWindows()
-{
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget* pWidget : widgets) {
-        if (pWidget->isVisible() && pWidget->isModal())
-            pWidget->close();
-    }
+    if (g_pApp != nullptr)
+        g_pApp->CloseOrphanedDocuments();
 }
 
 void EndMainLoop(int nExitCode)
 {
     g_nExitCode = nExitCode;
-    CloseModalWindows();
+    // Message boxes and dialogs belong to the main window and go with it, as
+    // on the original platform; else a box left open would keep the program
+    // alive.
+    AfxEndModalLoops();
     // A handler of the view may still be on the stack below a message box's
     // loop; its objects go once it has returned.
     if (CDispatchScope::Active()) {
-        QTimer::singleShot(20, qApp, [nExitCode] { EndMainLoop(nExitCode); });
+        AfxStartCallbackTimer(20, [nExitCode] { EndMainLoop(nExitCode); }, TRUE);
         return;
     }
-    // The backend asks for the end while the main window is still going
-    // away; its objects are deleted here, after that, before the loop ends.
     CloseOrphanedDocuments();
-    if (g_pMainLoop)
-        g_pMainLoop->exit(nExitCode);
+    if (g_pMainLoop != nullptr)
+        AfxPort().ExitLoop(*g_pMainLoop, nExitCode);
     else
         g_bQuitPending = true;
 }
 
-// ---- SIGINT and SIGTERM: the handler only writes to a pipe; the UI thread
-// reads it and closes the main window the ordinary way.
+// ---- SIGINT, SIGTERM and SIGHUP: the handler only writes to a pipe; the
+// user-interface thread reads it and closes the main window the ordinary way.
 
 int g_aSignalPipe[2] = {-1, -1};
 
@@ -101,7 +78,7 @@ void OnTerminateRequested()
     while (read(g_aSignalPipe[0], aBuf, sizeof(aBuf)) > 0) {
     }
     CWnd* pMainWnd = AfxGetMainWnd();
-    if (pMainWnd && pMainWnd->IsWindow())
+    if (pMainWnd != nullptr && pMainWnd->IsWindow())
         pMainWnd->PostMessage(WM_CLOSE);
     else
         EndMainLoop(0);
@@ -111,20 +88,21 @@ void InstallTerminateHandlers()
 {
     if (g_aSignalPipe[0] >= 0 || pipe2(g_aSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto* pNotifier = new QSocketNotifier(g_aSignalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(pNotifier, &QSocketNotifier::activated, pNotifier, [] { OnTerminateRequested(); });
+    AfxWatchDescriptor(g_aSignalPipe[0], AFX_FD_READ, [](short) { OnTerminateRequested(); });
     struct sigaction sa {};
     sa.sa_handler = OnTerminateSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    // A hang-up (the terminal or the session going away) ends the program
+    // in order too, rather than killing it mid-write.
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(nSignal, &sa, nullptr);
 }
 
-// Options QApplication takes with a value in the next argument. It removes
+// Options the toolkit takes with a value in the next argument. It removes
 // them from argv when it sees them; they are skipped here too in case a
 // caller kept its own copy of the arguments.
-bool IsQtOptionWithValue(const char* pszArg)
+bool IsToolkitOptionWithValue(const char* pszArg)
 {
     static const char* const s_apszOptions[] = {
         "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
@@ -146,7 +124,7 @@ CString FirstField(const CString& str) { return str.substr(0, str.find('\n')); }
 // Destroys the window (its WM_DESTROY comes first) and then the object.
 void DestroyWindowObject(CWnd* pWnd)
 {
-    if (!pWnd)
+    if (pWnd == nullptr)
         return;
     if (pWnd->IsWindow())
         pWnd->DestroyWindow();
@@ -196,14 +174,9 @@ CSingleDocTemplate::CSingleDocTemplate(UINT nIDResource, const CRuntimeClass* pD
                                        const CRuntimeClass* pFrameClass, const CRuntimeClass* pViewClass)
     : m_nIDResource(nIDResource), m_pDocClass(pDocClass), m_pFrameClass(pFrameClass), m_pViewClass(pViewClass)
 {
-    LiveTemplates().push_back(this);
 }
 
-CSingleDocTemplate::~CSingleDocTemplate()
-{
-    CloseAll();
-    std::erase(LiveTemplates(), this);
-}
+CSingleDocTemplate::~CSingleDocTemplate() { CloseAll(); }
 
 CDocument* CSingleDocTemplate::OpenDocumentFile(const CString& strPath)
 {
@@ -297,7 +270,7 @@ void CSingleDocTemplate::CloseAll()
         m_pFrame = nullptr;
         // Only a running loop ends; no quit is kept for a later one.
         if (bMainWnd && g_pMainLoop)
-            g_pMainLoop->exit(g_nExitCode);
+            AfxPort().ExitLoop(*g_pMainLoop, g_nExitCode);
     }
     delete pDoc;
     m_pDocument = nullptr;
@@ -324,7 +297,7 @@ CWinApp::CWinApp()
 
 CWinApp::~CWinApp()
 {
-    m_templates.clear();
+    CloseAllDocuments();
     if (g_pApp == this)
         g_pApp = nullptr;
 }
@@ -339,9 +312,9 @@ int CWinApp::Run()
         g_bQuitPending = false;
         return g_nExitCode;
     }
-    QEventLoop loop;
+    AFX_LOOP loop;
     g_pMainLoop = &loop;
-    const int nResult = loop.exec();
+    const int nResult = AfxPort().RunLoop(loop);
     g_pMainLoop = nullptr;
     CloseOrphanedDocuments();
     return nResult;
@@ -351,6 +324,23 @@ void CWinApp::AddDocTemplate(CSingleDocTemplate* pTemplate)
 {
     if (pTemplate)
         m_templates.emplace_back(pTemplate);
+}
+
+void CWinApp::CloseOrphanedDocuments()
+{
+    for (const auto& pTemplate : m_templates) {
+        if (pTemplate->GetFrame() && !pTemplate->GetFrame()->IsWindow())
+            pTemplate->CloseAll();
+    }
+}
+
+void CWinApp::CloseAllDocuments()
+{
+    // One at a time: a template's views may still ask for the others.
+    while (!m_templates.empty()) {
+        m_templates.back()->CloseAll();
+        m_templates.pop_back();
+    }
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
@@ -365,7 +355,7 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
         if (!bOptionsEnded && pszArg[0] == '-' && pszArg[1] != '\0') {
             if (std::strcmp(pszArg, "--") == 0)
                 bOptionsEnded = true;
-            else if (IsQtOptionWithValue(pszArg))
+            else if (IsToolkitOptionWithValue(pszArg))
                 ++i;
             continue;  // the program has no options of its own
         }
@@ -395,9 +385,9 @@ void CWinApp::OnFileOpen()
 {
     if (m_templates.empty())
         return;
-    const QString strPath = QFileDialog::getOpenFileName(nullptr, QStringLiteral("Open"));
-    if (!strPath.isEmpty())
-        m_templates.front()->OpenDocumentFile(strPath.toStdString());
+    const CString strPath = AfxPort().FileDialog(TRUE, "Open");
+    if (!strPath.empty())
+        m_templates.front()->OpenDocumentFile(strPath);
 }
 
 void CWinApp::OnFileSave()
@@ -405,9 +395,9 @@ void CWinApp::OnFileSave()
     CDocument* pDoc = m_templates.empty() ? nullptr : m_templates.front()->GetDocument();
     if (!pDoc)
         return;
-    const QString strPath = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Save As"));
-    if (!strPath.isEmpty())
-        pDoc->OnSaveDocument(strPath.toStdString());
+    const CString strPath = AfxPort().FileDialog(FALSE, "Save As");
+    if (!strPath.empty())
+        pDoc->OnSaveDocument(strPath);
 }
 
 void CWinApp::LoadStdProfileSettings(UINT /*nMaxMRU*/) {}
@@ -418,14 +408,42 @@ CWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->m_pMainWnd : nullptr; }
 
 void AfxPostQuit(int nExitCode)
 {
-    QMetaObject::invokeMethod(qApp, [nExitCode] { EndMainLoop(nExitCode); }, Qt::QueuedConnection);
+    AfxRunOnUiThread([nExitCode] { EndMainLoop(nExitCode); });
+}
+
+void AfxInitBackend(int& argc, char** argv)
+{
+    if (g_bBackendReady)
+        return;
+    if (!AfxHasPort()) {
+        std::fputs("No backend: AfxSetPort must come before the framework is used.\n", stderr);
+        std::abort();
+    }
+    AfxPort().Init(argc, argv);
+    g_bBackendReady = true;
+    AfxWakeIfQueued();
+}
+
+void AfxPumpMessages() { AfxPort().ProcessEvents(!CDispatchScope::Active()); }
+
+BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (;;) {
+        AfxPumpMessages();
+        if (pred())
+            return TRUE;
+        const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (nLeft <= 0)
+            return FALSE;
+        AfxPort().WaitForEvents(static_cast<int>(std::min<long long>(nLeft, 10)));
+    }
 }
 
 int AfxWinMain(int argc, char** argv)
 {
     AfxInitBackend(argc, argv);
-    // The program lives in the notification area with no window shown.
-    QApplication::setQuitOnLastWindowClosed(false);
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return 1;
@@ -437,12 +455,27 @@ int AfxWinMain(int argc, char** argv)
     // Before InitInstance: a signal during start-up closes the window once
     // the loop runs, rather than killing the program half set up.
     InstallTerminateHandlers();
+    int nResult;
     if (!pApp->InitInstance()) {
         if (pApp->m_pMainWnd && pApp->m_pMainWnd->IsWindow())
             pApp->m_pMainWnd->DestroyWindow();
         CloseOrphanedDocuments();
-        return pApp->ExitInstance();
+        nResult = pApp->ExitInstance();
+    } else {
+        pApp->Run();
+        nResult = pApp->ExitInstance();
     }
-    pApp->Run();
-    return pApp->ExitInstance();
+    // Everything of the program goes now, in order and while the backend
+    // still lives: the documents with their frames and views, then any
+    // window left standing. Nothing is left for static destruction.
+    pApp->CloseAllDocuments();
+    pApp->m_pMainWnd = nullptr;
+    for (HWND hWnd : AfxTopLevelWindows()) {
+        if (CWndState* pState = AfxStateFromHandle(hWnd); pState != nullptr && pState->pOwner != nullptr)
+            pState->pOwner->DestroyWindow();
+        if (CWndState* pState = AfxStateFromHandle(hWnd))
+            AfxRetireWindow(pState);
+    }
+    AfxPort().ProcessEvents(TRUE);
+    return nResult;
 }

@@ -1,0 +1,167 @@
+// The port: what the framework asks of a backend (Qt widgets, a console, one
+// day Win32). Everything with a meaning of its own (the window tree, message
+// maps, routing, data exchange, dialogs, documents, the message queue, timers
+// by id, the tray record) lives in the framework above this line; a backend
+// only makes and changes native things and reports what the user did.
+//
+// No backend types cross this line. Every call comes on the user-interface
+// thread except WakeUiThread.
+#pragma once
+
+#include "framework/AfxTypes.h"
+#include "framework/Resources.h"
+#include "framework/WinApp.h"
+
+#include <cstdint>
+#include <span>
+
+// A native window or control, as the backend made it. Opaque above the port.
+struct AFX_PORTWND__;
+using AFX_PORTWND = AFX_PORTWND__*;
+
+// A native icon in the notification area.
+struct AFX_PORTTRAY__;
+using AFX_PORTTRAY = AFX_PORTTRAY__*;
+
+using AFX_TOKEN = std::uintptr_t;  // timers and descriptor watches; never 0
+
+// Descriptor readiness for WatchDescriptor: AFX_FD_READ, AFX_FD_WRITE (WinApp.h).
+
+struct AFX_LOOP {
+    void* pBackend = nullptr;  // the backend's loop while it runs
+    BOOL bExited = FALSE;      // ExitLoop came (perhaps before RunLoop)
+    int nExitCode = 0;
+};
+
+// Size limits of a top-level window, outer sizes in pixels.
+struct AFX_SIZELIMITS {
+    BOOL bFixed = FALSE;    // exactly the size given to PlaceWindow
+    BOOL bLimited = FALSE;  // between ptMin and ptMax
+    CSize sizeMin;
+    CSize sizeMax;
+};
+
+struct AFX_FRAMEDESC {
+    CString strTitle;
+    DWORD dwStyle = 0;
+    std::span<const AFX_MENUITEM> menu;    // the menu bar; empty for none
+    std::span<const AFX_ACCEL> accels;     // keyboard shortcuts; empty for none
+};
+
+class CAfxPort {
+public:
+    virtual ~CAfxPort() = default;
+
+    // ---- the backend and its loops
+    virtual void Init(int& argc, char** argv) = 0;
+    // Any thread: AfxPortRunQueued runs once on the user-interface thread
+    // for each call, also inside nested loops.
+    virtual void WakeUiThread() = 0;
+    // Runs until ExitLoop(loop); returns its code. Nested loops nest.
+    virtual int RunLoop(AFX_LOOP& loop) = 0;
+    virtual void ExitLoop(AFX_LOOP& loop, int nExitCode) = 0;
+    // Delivers what is pending; bFlushDeletes also lets go of windows
+    // destroyed since (only when no handler is on the stack).
+    virtual void ProcessEvents(BOOL bFlushDeletes) = 0;
+    // Waits at most nMs for something to happen, delivering it.
+    virtual void WaitForEvents(int nMs) = 0;
+
+    // ---- timers and descriptors; they report through AfxPortTimer and
+    // AfxPortDescriptor
+    virtual AFX_TOKEN StartTimer(UINT nElapseMs) = 0;  // 0 on failure
+    virtual void StopTimer(AFX_TOKEN token) = 0;
+    virtual AFX_TOKEN WatchDescriptor(int fd, short nEvents) = 0;  // 0 on failure
+    virtual void ChangeWatch(AFX_TOKEN token, short nEvents) = 0;
+    virtual void UnwatchDescriptor(AFX_TOKEN token) = 0;
+
+    // ---- windows. Sizes and rectangles in pixels; rectangles of top-level
+    // windows are outer ones in screen coordinates, of children relative to
+    // the parent's inside.
+    virtual AFX_PORTWND CreateFrame(const AFX_FRAMEDESC& desc) = 0;
+    // A form filling pwParent's inside, in the template's font.
+    virtual AFX_PORTWND CreateForm(AFX_PORTWND pwParent, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) = 0;
+    // A top-level dialog owned by pwOwner (or none), in the template's font.
+    virtual AFX_PORTWND CreateDialogWindow(AFX_PORTWND pwOwner, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) = 0;
+    virtual AFX_PORTWND CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect) = 0;
+    // Dialog base units of the template's font: average character width and height.
+    virtual CSize DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl) = 0;
+    // Hides the window now and lets go of it once no handler is on the stack.
+    virtual void DestroyWindow(AFX_PORTWND pw) = 0;
+
+    virtual void SetText(AFX_PORTWND pw, const CString& str) = 0;
+    virtual CString GetText(AFX_PORTWND pw) = 0;
+    virtual void EnableWindow(AFX_PORTWND pw, BOOL bEnable) = 0;
+    virtual BOOL IsWindowEnabled(AFX_PORTWND pw) = 0;  // the window's own state
+    virtual void ShowWindow(AFX_PORTWND pw, int nCmdShow) = 0;
+    virtual BOOL IsHidden(AFX_PORTWND pw) = 0;   // its own flag
+    virtual BOOL IsVisible(AFX_PORTWND pw) = 0;  // shown, with every parent
+    virtual CRect GetWindowRect(AFX_PORTWND pw) = 0;  // screen coordinates
+    virtual void MoveWindow(AFX_PORTWND pw, const CRect& rect) = 0;
+    // Places a top-level window at rcOuter within its limits.
+    virtual void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) = 0;
+    // Brings a visible window forward; never shows a hidden one.
+    virtual void SetForegroundWindow(AFX_PORTWND pw) = 0;
+    virtual void SetIcon(AFX_PORTWND pw, HICON hIcon) = 0;
+    // Shows a dialog window modal to the whole application.
+    virtual void ShowModal(AFX_PORTWND pw) = 0;
+
+    // ---- controls
+    virtual int GetCheck(AFX_PORTWND pw) = 0;
+    virtual void SetCheck(AFX_PORTWND pw, int nCheck) = 0;
+    // Entries of list and combo boxes. Adding never changes the selection
+    // or a combo box's edit text.
+    virtual void ListReset(AFX_PORTWND pw) = 0;
+    virtual int ListAdd(AFX_PORTWND pw, const CString& str) = 0;
+    virtual BOOL ListDelete(AFX_PORTWND pw, int nIndex) = 0;
+    virtual int ListCount(AFX_PORTWND pw) = 0;
+    virtual int ListGetSel(AFX_PORTWND pw) = 0;           // -1 for none
+    virtual void ListSetSel(AFX_PORTWND pw, int nIndex) = 0;  // -1 clears (and a combo's edit text)
+    virtual CString ListGetText(AFX_PORTWND pw, int nIndex) = 0;
+    virtual void EnableDragReorder(AFX_PORTWND pw) = 0;
+
+    // ---- what the user does, for tests: through the native control, so a
+    // disabled button does not click
+    virtual void SimulateClick(AFX_PORTWND pw) = 0;
+    virtual void SimulateTyping(AFX_PORTWND pw, const CString& strText) = 0;
+    virtual void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) = 0;
+
+    // ---- notification area; icons report through AfxPortTrayAction and
+    // AfxPortTrayCommand
+    virtual BOOL TrayAvailable() = 0;
+    virtual BOOL DesktopShowsTrayMenu() = 0;
+    // contextMenu: items the desktop shows as the icon's own menu (empty: none).
+    virtual AFX_PORTTRAY TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> contextMenu, int nDefaultPos) = 0;
+    virtual void TraySetIcon(AFX_PORTTRAY tray, HICON hIcon) = 0;  // null: an empty image
+    virtual void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) = 0;
+    virtual void TrayDelete(AFX_PORTTRAY tray) = 0;
+
+    // ---- modal things of the desktop's own
+    // Shows items as a popup menu at pt and returns the id chosen, or 0.
+    virtual UINT TrackPopupMenu(std::span<const AFX_MENUITEM> items, int nDefaultPos, CPoint pt) = 0;
+    virtual int MessageBox(AFX_PORTWND pwOwner, const CString& strCaption, const CString& strText, UINT nType) = 0;
+    // Closes every message box and file dialog of the desktop's that is open.
+    virtual void CloseModalWindows() = 0;
+    // An empty text when the user cancels.
+    virtual CString FileDialog(BOOL bOpen, const CString& strCaption) = 0;
+
+    // ---- the screen and the pointer
+    virtual CSize ScreenSize() = 0;
+    virtual CPoint CursorPos() = 0;
+    virtual void ShowWaitCursor(BOOL bShow) = 0;
+};
+
+// The backend the framework runs on; set once before anything else.
+void AfxSetPort(CAfxPort* pPort);
+CAfxPort& AfxPort();
+BOOL AfxHasPort();
+
+// ---- what a backend reports, on the user-interface thread
+void AfxPortCommand(AFX_PORTWND pw, UINT nID);  // a control was clicked, a menu item or shortcut chosen
+void AfxPortClose(AFX_PORTWND pw);              // the desktop asks a window to close (or Esc in a dialog)
+void AfxPortTimer(AFX_TOKEN token);
+void AfxPortDescriptor(AFX_TOKEN token, short nReady);
+void AfxPortRunQueued();
+
+enum class AfxTrayAction { Context, DoubleClick, Trigger, MiddleClick };
+void AfxPortTrayAction(AFX_TOKEN token, AfxTrayAction action);
+void AfxPortTrayCommand(AFX_TOKEN token, UINT nID);

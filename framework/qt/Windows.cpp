@@ -1,0 +1,333 @@
+// Frames, forms and dialogs as Qt widgets, and the state of any window.
+#include "framework/qt/QtBridge.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Closing by the window manager (title bar, Alt+F4) is the framework's to decide.
+class CFrameWidget : public QMainWindow {
+public:
+    explicit CFrameWidget(Qt::WindowFlags flags) : QMainWindow(nullptr, flags) {}
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override
+    {
+        pEvent->ignore();
+        AfxPortClose(PortOf(this));
+    }
+};
+
+// A form: Return presses its default button, as a dialog's would.
+class CFormWidget : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override
+    {
+        if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
+            for (QPushButton* pButton : findChildren<QPushButton*>()) {
+                if (pButton->isDefault() && pButton->isEnabled()) {
+                    pButton->click();
+                    return;
+                }
+            }
+        }
+        QWidget::keyPressEvent(pEvent);
+    }
+};
+
+// A modal dialog: Esc and the title bar's close button are the framework's
+// cancel.
+class CDialogWidget : public QDialog {
+public:
+    using QDialog::QDialog;
+
+    void reject() override { AfxPortClose(PortOf(this)); }
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override
+    {
+        pEvent->ignore();
+        AfxPortClose(PortOf(this));
+    }
+};
+
+Qt::WindowFlags FlagsOfStyle(DWORD dwStyle)
+{
+    // Every top-level window gets a caption; the rest follows the style.
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (dwStyle & WS_SYSMENU)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (dwStyle & WS_MINIMIZEBOX)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (dwStyle & WS_MAXIMIZEBOX)
+        flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+void AddMenuItems(QWidget* pMenu, std::span<const AFX_MENUITEM> items, QWidget* pFrame)
+{
+    auto* pMenuBar = qobject_cast<QMenuBar*>(pMenu);
+    auto* pPopup = qobject_cast<QMenu*>(pMenu);
+    for (const AFX_MENUITEM& item : items) {
+        const QString strText = QString::fromUtf8(item.text ? item.text : "");
+        if (item.flags & MF_POPUP) {
+            QMenu* pSub = pMenuBar ? pMenuBar->addMenu(strText) : pPopup->addMenu(strText);
+            AddMenuItems(pSub, item.popup, pFrame);
+        } else if (item.flags & MF_SEPARATOR) {
+            if (pMenuBar)
+                pMenuBar->addSeparator();
+            else
+                pPopup->addSeparator();
+        } else {
+            QAction* pAction = pMenuBar ? pMenuBar->addAction(strText) : pPopup->addAction(strText);
+            const UINT nID = item.id;
+            QObject::connect(pAction, &QAction::triggered, pFrame, [pFrame, nID] { AfxPortCommand(PortOf(pFrame), nID); });
+        }
+    }
+}
+
+void AddAccelerators(QWidget* pFrame, std::span<const AFX_ACCEL> accels)
+{
+    for (const AFX_ACCEL& accel : accels) {
+        const int nKey = QtKeyFromVirtKey(accel.key);
+        if (nKey == 0)
+            continue;
+        Qt::KeyboardModifiers mods;
+        if (accel.fVirt & FCONTROL)
+            mods |= Qt::ControlModifier;
+        if (accel.fVirt & FSHIFT)
+            mods |= Qt::ShiftModifier;
+        if (accel.fVirt & FALT)
+            mods |= Qt::AltModifier;
+        auto* pShortcut = new QShortcut(QKeySequence(QKeyCombination(mods, static_cast<Qt::Key>(nKey))), pFrame);
+        pShortcut->setContext(Qt::WindowShortcut);
+        const UINT nID = accel.cmd;
+        QObject::connect(pShortcut, &QShortcut::activated, pFrame, [pFrame, nID] { AfxPortCommand(PortOf(pFrame), nID); });
+    }
+}
+
+QSize DecorationSize(const QWidget* pWidget) { return pWidget->frameGeometry().size() - pWidget->geometry().size(); }
+
+}  // namespace
+
+QFont TemplateFont(const AFX_DLGTEMPLATE& tmpl)
+{
+    QFont font = QApplication::font();
+    const QString strFamily = QString::fromUtf8(tmpl.fontName ? tmpl.fontName : "");
+    if (!strFamily.isEmpty() && QFontDatabase::families().contains(strFamily, Qt::CaseInsensitive))
+        font.setFamily(strFamily);
+    font.setPointSize(tmpl.pointSize > 0 ? tmpl.pointSize : 8);
+    return font;
+}
+
+bool IsFrameworkDialog(const QWidget* pWidget) { return dynamic_cast<const CDialogWidget*>(pWidget) != nullptr; }
+
+AFX_PORTWND CQtPort::CreateFrame(const AFX_FRAMEDESC& desc)
+{
+    auto* pFrame = new CFrameWidget(FlagsOfStyle(desc.dwStyle));
+    pFrame->setWindowTitle(ToQt(desc.strTitle));
+    if (!desc.menu.empty())
+        AddMenuItems(pFrame->menuBar(), desc.menu, pFrame);
+    if (!desc.accels.empty())
+        AddAccelerators(pFrame, desc.accels);
+    return PortOf(pFrame);
+}
+
+AFX_PORTWND CQtPort::CreateForm(AFX_PORTWND pwParent, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient)
+{
+    QWidget* pParent = WidgetOf(pwParent);
+    auto* pForm = new CFormWidget;
+    pForm->setFont(TemplateFont(tmpl));
+    pForm->resize(sizeClient.cx, sizeClient.cy);
+    if (auto* pMainWindow = qobject_cast<QMainWindow*>(pParent)) {
+        pMainWindow->setCentralWidget(pForm);
+    } else if (pParent != nullptr) {
+        if (pParent->layout() == nullptr) {
+            auto* pLayout = new QVBoxLayout(pParent);
+            pLayout->setContentsMargins(0, 0, 0, 0);
+        }
+        pParent->layout()->addWidget(pForm);
+    }
+    if (pParent != nullptr)
+        pForm->show();
+    return PortOf(pForm);
+}
+
+AFX_PORTWND CQtPort::CreateDialogWindow(AFX_PORTWND pwOwner, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient)
+{
+    QWidget* pOwner = WidgetOf(pwOwner);
+    auto* pDialog = new CDialogWidget(pOwner ? pOwner->window() : nullptr);
+    pDialog->setWindowTitle(QString::fromUtf8(tmpl.caption ? tmpl.caption : ""));
+    pDialog->setFont(TemplateFont(tmpl));
+    pDialog->setFixedSize(sizeClient.cx, sizeClient.cy);
+    return PortOf(pDialog);
+}
+
+CSize CQtPort::DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl)
+{
+    // As the platform derives them from the font: the average width of the
+    // 52 letters, and the character height.
+    const QFontMetrics metrics(TemplateFont(tmpl));
+    const int nWidth = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return CSize{std::max(1, (nWidth / 26 + 1) / 2), std::max(1, metrics.height())};
+}
+
+void CQtPort::DestroyWindow(AFX_PORTWND pw)
+{
+    if (QWidget* pWidget = WidgetOf(pw)) {
+        pWidget->hide();
+        // The widget may be the one whose signal or event brought us here.
+        pWidget->deleteLater();
+    }
+}
+
+void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    const QString str = ToQt(strText);
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+        pButton->setText(str);
+    else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+        pEdit->setText(str);
+    else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
+        pCombo->setEditText(str);
+    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
+        if (pLabel->text() == str)
+            return;  // the countdown sets the same text over and over
+        pLabel->setText(str);
+        FitStaticText(pLabel);
+    } else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
+        pGroup->setTitle(str);
+    else
+        pWidget->setWindowTitle(str);
+}
+
+CString CQtPort::GetText(AFX_PORTWND pw)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    QString str;
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+        str = pButton->text();
+    else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+        str = pEdit->text();
+    else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
+        str = pCombo->currentText();
+    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+        str = pLabel->text();
+    else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
+        str = pGroup->title();
+    else
+        str = pWidget->windowTitle();
+    return str.toStdString();
+}
+
+void CQtPort::EnableWindow(AFX_PORTWND pw, BOOL bEnable) { WidgetOf(pw)->setEnabled(bEnable != FALSE); }
+
+BOOL CQtPort::IsWindowEnabled(AFX_PORTWND pw)
+{
+    // The window's own state, not its parent's, as on the original platform.
+    return !WidgetOf(pw)->testAttribute(Qt::WA_ForceDisabled);
+}
+
+void CQtPort::ShowWindow(AFX_PORTWND pw, int nCmdShow)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    if (nCmdShow == SW_HIDE)
+        pWidget->hide();
+    else if (pWidget->isWindow() && nCmdShow == SW_SHOWNORMAL)
+        pWidget->showNormal();
+    else
+        pWidget->show();
+}
+
+BOOL CQtPort::IsHidden(AFX_PORTWND pw) { return WidgetOf(pw)->isHidden(); }
+
+BOOL CQtPort::IsVisible(AFX_PORTWND pw) { return WidgetOf(pw)->isVisible(); }
+
+CRect CQtPort::GetWindowRect(AFX_PORTWND pw)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    const QRect rect = pWidget->isWindow() ? pWidget->frameGeometry()
+                                           : QRect(pWidget->mapToGlobal(QPoint(0, 0)), pWidget->size());
+    return CRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+void CQtPort::MoveWindow(AFX_PORTWND pw, const CRect& rect)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    if (pWidget->isWindow()) {
+        // The rect is the outer one; Qt sizes the inside and places the outside.
+        const QSize sizeDecor = DecorationSize(pWidget);
+        if (pWidget->minimumSize() != pWidget->maximumSize())
+            pWidget->resize(std::max(0, rect.Width() - sizeDecor.width()), std::max(0, rect.Height() - sizeDecor.height()));
+        pWidget->move(rect.left, rect.top);
+    } else {
+        pWidget->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+    }
+}
+
+void CQtPort::PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    // Qt sizes the inside of a window; the rect and the limits are outside sizes.
+    const QSize sizeDecor = DecorationSize(pWidget);
+    const QSize sizeClient(std::max(0, rcOuter.Width() - sizeDecor.width()),
+                           std::max(0, rcOuter.Height() - sizeDecor.height()));
+    if (limits.bFixed) {
+        pWidget->setFixedSize(sizeClient);
+    } else {
+        pWidget->setMinimumSize(0, 0);
+        pWidget->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        if (limits.bLimited) {
+            pWidget->setMinimumSize(std::max(0, limits.sizeMin.cx - sizeDecor.width()),
+                                    std::max(0, limits.sizeMin.cy - sizeDecor.height()));
+            pWidget->setMaximumSize(std::max(0, limits.sizeMax.cx - sizeDecor.width()),
+                                    std::max(0, limits.sizeMax.cy - sizeDecor.height()));
+        }
+        pWidget->resize(sizeClient);
+    }
+    pWidget->move(rcOuter.left, rcOuter.top);
+}
+
+void CQtPort::SetForegroundWindow(AFX_PORTWND pw)
+{
+    QWidget* pWindow = WidgetOf(pw)->window();
+    if (!pWindow->isVisible())
+        return;
+    // The offscreen platform (tests) cannot raise and says so on the console.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        pWindow->raise();
+    pWindow->activateWindow();
+}
+
+void CQtPort::SetIcon(AFX_PORTWND pw, HICON hIcon) { WidgetOf(pw)->setWindowIcon(IconFromResource(hIcon)); }
+
+void CQtPort::ShowModal(AFX_PORTWND pw)
+{
+    QWidget* pWidget = WidgetOf(pw);
+    pWidget->setWindowModality(Qt::ApplicationModal);
+    pWidget->show();
+}
