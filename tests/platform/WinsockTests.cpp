@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <thread>
 
 namespace {
@@ -504,4 +506,59 @@ TEST_F(WinsockTest, ConnectGivesUpAfterTheTimeOut)
     ::close(fdListen);
     if (!bFull)
         GTEST_SKIP() << "the listener's queue never filled";
+}
+
+// ---- windows that go before their answers or events
+
+TEST_F(WinsockTest, LookupAnswerForAWindowThatWentWritesNothing)
+{
+    std::vector<char> orphaned(MAXGETHOSTSTRUCT, '\xAB');
+    auto pDoomed = std::make_unique<CRecorderWnd>();
+    ASSERT_TRUE(pDoomed->CreateBare("Doomed", CRect{0, 0, 100, 100}));
+    HANDLE hOrphaned = m_ws.WSAAsyncGetHostByName(pDoomed->GetSafeHwnd(), WM_TEST_LOOKUP, "localhost",
+                                                  orphaned.data(), static_cast<int>(orphaned.size()));
+    ASSERT_NE(0u, hOrphaned);
+    pDoomed.reset();  // the window and the object that owns the buffer go
+
+    // A later look-up of the same name, answered after the first, as a marker.
+    std::vector<char> marker(MAXGETHOSTSTRUCT);
+    HANDLE hMarker = m_ws.WSAAsyncGetHostByName(m_wnd.GetSafeHwnd(), WM_TEST_LOOKUP, "localhost", marker.data(),
+                                                static_cast<int>(marker.size()));
+    ASSERT_TRUE(Pump([&] { return m_wnd.Find(WM_TEST_LOOKUP, hMarker) != nullptr; }));
+    Settle();
+    EXPECT_EQ(std::vector<char>(MAXGETHOSTSTRUCT, '\xAB'), orphaned) << "nothing written for a window that went";
+    EXPECT_EQ(nullptr, m_wnd.Find(WM_TEST_LOOKUP, hOrphaned));
+}
+
+TEST_F(WinsockTest, SocketEventsOfAWindowThatWentAreDroppedAndTheSocketGoesOn)
+{
+    CLoopbackServer server([](int fd) {
+        ::send(fd, "x", 1, MSG_NOSIGNAL);
+        ReadBytes(fd, 1);  // until our side closes
+    });
+    std::vector<CRecorded> seenByDoomed;
+    {
+        CRecorderWnd doomed;
+        ASSERT_TRUE(doomed.CreateBare("Doomed", CRect{0, 0, 100, 100}));
+        SOCKET s = m_ws.socket(AF_INET_, SOCK_STREAM_, IPPROTO_TCP_);
+        SOCKADDR_IN sa = Loopback(server.Port());
+        ASSERT_EQ(0, m_ws.connect(s, &sa, sizeof(sa)));
+        ASSERT_EQ(0, m_ws.WSAAsyncSelect(s, doomed.GetSafeHwnd(), WM_TEST_SOCKET, FD_READ | FD_WRITE | FD_CLOSE));
+        // Readiness may be queued already; the window goes before it is delivered.
+        AfxPumpMessages();
+        doomed.m_recorded.clear();
+        doomed.DestroyWindow();
+        Settle();
+        seenByDoomed = doomed.m_recorded;
+
+        // The socket itself is intact: selected anew for a living window, its
+        // data is reported there.
+        ASSERT_EQ(0, m_ws.WSAAsyncSelect(s, m_wnd.GetSafeHwnd(), WM_TEST_SOCKET, FD_READ | FD_CLOSE));
+        ASSERT_TRUE(Pump([&] { return m_wnd.Count(s, FD_READ) == 1; }));
+        char ch = 0;
+        EXPECT_EQ(1, m_ws.recv(s, &ch, 1, 0));
+        EXPECT_EQ('x', ch);
+        EXPECT_EQ(0, m_ws.closesocket(s));
+    }
+    EXPECT_TRUE(seenByDoomed.empty()) << seenByDoomed.size() << " events reached a destroyed window";
 }
