@@ -22,15 +22,14 @@ CProdletApp::CProdletApp()
 
 CProdletApp::~CProdletApp()
 {
-    if (GetAppSettings() == m_pSettings)
+    if (GetAppSettings() == m_pSettings.get())
         SetAppSettings(nullptr);
-    delete m_pSettings;
 }
 
 BOOL CProdletApp::InitInstance()
 {
-    m_pSettings = new CRegistrySettings;
-    SetAppSettings(m_pSettings);
+    m_pSettings = std::make_unique<CRegistrySettings>();
+    SetAppSettings(m_pSettings.get());
 
     HKEY hKey = 0;
     DWORD dwDisposition = 0;
@@ -58,8 +57,7 @@ int CProdletApp::ExitInstance()
 {
     if (m_pSettings) {
         SetAppSettings(nullptr);
-        delete m_pSettings;
-        m_pSettings = nullptr;
+        m_pSettings.reset();
     }
     return CWinApp::ExitInstance();
 }

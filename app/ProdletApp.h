@@ -4,6 +4,8 @@
 #include "framework/WinApp.h"
 #include "settings/RegistrySettings.h"
 
+#include <memory>
+
 class CProdletApp : public CWinApp {
 public:
     CProdletApp();
@@ -12,7 +14,8 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
-    CRegistrySettings* m_pSettings = nullptr;
+    // The one settings store, from the first step of start-up to the exit step.
+    std::unique_ptr<CRegistrySettings> m_pSettings;
     BOOL m_bMailLinkVisited = FALSE;
     BOOL m_bWebLinkVisited = FALSE;
 

@@ -4,6 +4,7 @@
 #include "engine/ProdletView.h"
 
 #include "platform/Clock.h"
+#include "platform/Random.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -139,7 +140,7 @@ void CProdletView::TryNextHost(BOOL bAfterLookup, const CString& strHost)
     if (bAfterLookup) {
         nFailed = m_cbHostNames.GetCurSel();
         if (nFailed < 0 && nCount > 0) {
-            nFailed = std::rand() % nCount;
+            nFailed = Random().Next() % nCount;
             m_cbHostNames.SetCurSel(nFailed);
         }
     } else {

@@ -6,6 +6,7 @@
 #include "engine/ViewSettings.h"
 #include "framework/Resources.h"
 #include "platform/Clock.h"
+#include "platform/Random.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -53,7 +54,7 @@ CProdletView::CProdletView()
       m_bNewProblem(FALSE),
       m_hostBuf{}
 {
-    std::srand(static_cast<unsigned>(Clock().Time()));
+    Random().Seed(static_cast<unsigned>(Clock().Time()));
 
     WSADATA wsaData{};
     int nStartup = Winsock().WSAStartup(0x0101, &wsaData);
@@ -316,10 +317,10 @@ void CProdletView::PickRandomHost()
     int nCount = m_cbHostNames.GetCount();
     if (nCount <= 0)
         return;
-    int r = std::rand() % nCount;
+    int r = Random().Next() % nCount;
     if (nCount > 1) {
         while (r == m_cbHostNames.GetCurSel())
-            r = std::rand() % nCount;
+            r = Random().Next() % nCount;
     }
     m_nHostSel = r;
     m_cbHostNames.SetCurSel(r);
@@ -332,7 +333,7 @@ void CProdletView::PickRandomTarget()
     int c = 0;
     int d = 0;
     do {
-        c = std::rand();
+        c = Random().Next();
         d = c & 31;
         if (d > nLimit)
             d = nLimit;

@@ -24,15 +24,17 @@ public:
     void Sleep(DWORD dwMilliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
 };
 
-CSystemClock s_systemClock;
 std::atomic<IClock*> s_pClock{nullptr};
 
 }  // namespace
 
 IClock& Clock()
 {
-    IClock* pClock = s_pClock.load();
-    return pClock ? *pClock : s_systemClock;
+    if (IClock* pClock = s_pClock.load())
+        return *pClock;
+    // Never destroyed, like every global of the platform.
+    static auto* s_pSystemClock = new CSystemClock;
+    return *s_pSystemClock;
 }
 
 void SetClock(IClock* pClock) { s_pClock.store(pClock); }
