@@ -7,7 +7,7 @@
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "settings/RegistrySettings.h"
-#include "tests/support/ModalDriver.h"
+#include "tests/support/DialogUser.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>

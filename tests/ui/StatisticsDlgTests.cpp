@@ -43,43 +43,28 @@ Seen Look(CStatisticsDlg& dlg)
 
 }  // namespace
 
-TEST_F(StatisticsDlg, CountsSitInTheirRowsAndTheHostUnderItsCaption)
+TEST_F(StatisticsDlg, TheProblemLineIsShownOnlyWithAHost)
 {
-    CStatisticsDlg dlg;
-    dlg.m_strSuccesses = "1234";
-    dlg.m_strHttpFailures = "2";
-    dlg.m_strDnsFailures = "3";
-    dlg.m_strSocketFailures = "4";
-    dlg.m_strLastProblemHost = "192.0.2.44";
-    Seen seen;
-    CModalDriver user(dlg, [&] {
-        seen = Look(dlg);
-        AfxClickForTesting(dlg.GetDlgItem(IDOK));
-    });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(seen.strSuccesses, "1234");
-    EXPECT_EQ(seen.strHttp, "2");
-    EXPECT_EQ(seen.strDns, "3");
-    EXPECT_EQ(seen.strSocket, "4");
-    EXPECT_EQ(seen.strHost, "192.0.2.44");
-    EXPECT_TRUE(seen.bCaptionShown);
-    EXPECT_TRUE(seen.bHostShown);
-}
-
-TEST_F(StatisticsDlg, WithoutAProblemTheCaptionAndHostAreHidden)
-{
-    CStatisticsDlg dlg;
-    dlg.m_strSuccesses = "5";
-    dlg.m_strHttpFailures = dlg.m_strDnsFailures = dlg.m_strSocketFailures = "0";
-    Seen seen;
-    CModalDriver user(dlg, [&] {
-        seen = Look(dlg);
-        AfxPressKeyForTesting(&dlg, VK_ESCAPE);
-    });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_FALSE(seen.bCaptionShown);
-    EXPECT_FALSE(seen.bHostShown);
-    EXPECT_TRUE(seen.bCountsShown);
-    EXPECT_EQ(seen.strSuccesses, "5");
-    EXPECT_EQ(seen.strDns, "0");
+    for (const char* pszHost : {"192.0.2.44", ""}) {
+        CStatisticsDlg dlg;
+        dlg.m_strSuccesses = "1234";
+        dlg.m_strHttpFailures = "2";
+        dlg.m_strDnsFailures = "3";
+        dlg.m_strSocketFailures = "4";
+        dlg.m_strLastProblemHost = pszHost;
+        Seen seen;
+        CModalDriver user(dlg, [&] {
+            seen = Look(dlg);
+            AfxClickForTesting(dlg.GetDlgItem(IDOK));
+        });
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_EQ(seen.strSuccesses, "1234");
+        EXPECT_EQ(seen.strHttp, "2");
+        EXPECT_EQ(seen.strDns, "3");
+        EXPECT_EQ(seen.strSocket, "4");
+        EXPECT_TRUE(seen.bCountsShown);
+        EXPECT_EQ(seen.strHost, pszHost);
+        EXPECT_EQ(seen.bCaptionShown, *pszHost != 0) << pszHost;
+        EXPECT_EQ(seen.bHostShown, *pszHost != 0) << pszHost;
+    }
 }

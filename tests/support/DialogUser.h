@@ -1,7 +1,8 @@
-// Acts at a modal dialog while it is open, as its user would. The actions are
-// handed to the user-interface thread before the dialog is run; the dialog's
-// modal loop runs them once it shows. Actions that leave the dialog open make
-// it end with kLeftOpen, so a fault fails the test instead of hanging it.
+// What the user of a modal dialog does, for tests. CModalDriver acts at a
+// dialog while it is open: the actions are handed to the user-interface
+// thread before the dialog is run, and the dialog's modal loop runs them once
+// it shows. Actions that leave the dialog open make it end with kLeftOpen, so
+// a fault fails the test instead of hanging it.
 // Header only, for test binaries that link the framework.
 #pragma once
 
@@ -12,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CModalDriver {
 public:
@@ -59,3 +62,24 @@ private:
     };
     std::shared_ptr<State> m_pState;
 };
+
+inline void ClickItem(CWnd& dlg, int nID) { AfxClickForTesting(dlg.GetDlgItem(nID)); }
+
+// The order a drag of one list entry from nFrom to nTo leaves behind, made
+// with the list's own operations. The mouse drag itself is the framework drag
+// list box's and is driven end to end; the program sees only the new order.
+inline void MoveListEntry(CListBox& list, int nFrom, int nTo)
+{
+    std::vector<std::string> entries;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        CString str;
+        list.GetText(i, str);
+        entries.push_back(str);
+    }
+    const std::string strMoved = entries.at(nFrom);
+    entries.erase(entries.begin() + nFrom);
+    entries.insert(entries.begin() + nTo, strMoved);
+    list.ResetContent();
+    for (const std::string& str : entries)
+        list.AddString(str);
+}
