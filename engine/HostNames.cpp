@@ -4,15 +4,6 @@
 
 #include "engine/ViewSettings.h"
 
-// Public servers that answer plain HTTP on port 80.
-const char* const g_aszDefaultHostNames[5] = {
-    "example.com",
-    "neverssl.com",
-    "1.1.1.1",
-    "detectportal.firefox.com",
-    "captive.apple.com",
-};
-
 static CString ComboNameKey(int nIndex) { return AfxFormat("ComboName%d", nIndex); }
 
 void CProdletView::LoadHostNames()

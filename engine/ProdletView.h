@@ -9,6 +9,10 @@
 #include "res/resource.h"
 #include "ui/TrayNotifyIcon.h"
 
+class COptionsDlg;
+class CStatisticsDlg;
+class CEditNamesDlg;
+
 // Private messages of the view.
 constexpr UINT WM_SOCKET_EVENT = WM_APP + 0x08;
 constexpr UINT WM_HOST_RESOLVED = WM_APP + 0x10;
@@ -23,9 +27,6 @@ constexpr UINT IDT_AUTOSTART = 103;
 constexpr int PROBLEM_HTTP = 0;
 constexpr int PROBLEM_DNS = 1;
 constexpr int PROBLEM_SOCKET = 2;
-
-// The five host names of a new list, in their order.
-extern const char* const g_aszDefaultHostNames[5];
 
 class CProdletView : public CFormView {
     DECLARE_DYNCREATE(CProdletView)
@@ -74,6 +75,15 @@ public:
     void OnExit();
     void OnShutdown();
     void OnAbout();
+    void OnEditNames();
+    void OnOptions();
+    void OnStatistics();
+
+    // The dialog commands' steps around a dialog that the caller made: the
+    // handlers pass their own, tests one they can reach while it is open.
+    void RunEditNamesDlg(CEditNamesDlg& dlg);
+    void RunOptionsDlg(COptionsDlg& dlg);
+    void RunStatisticsDlg(CStatisticsDlg& dlg);
 
     // The request a probe sends, for the local address strLocalIP.
     static CString BuildRequest(const CString& strLocalIP);

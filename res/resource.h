@@ -78,6 +78,10 @@
 #define PRODLET_MAIL_ADDRESS PRODLET_MAIL_BOX "@example.com"
 #define PRODLET_WEB_ADDRESS "https://www.example.com/prodlet"
 
+// The five host names of a new list, in their order (name, name, dotted-quad
+// literal, name, name).
+extern const char* const g_aszDefaultHostNames[5];
+
 // The program's resource tables (dialogs, menus, accelerators, strings, icons).
 struct AFX_RESOURCES;
 const AFX_RESOURCES& ProdletResources();
