@@ -385,8 +385,10 @@ LRESULT CProdletView::OnTrayNotify(WPARAM wParam, LPARAM lParam) { return m_Tray
 
 void CProdletView::OnReturnToTray()
 {
+    // Without a notification area, a hidden window could never come back
+    // while the program probes on unseen: it is minimised instead.
     if (CFrameWnd* pFrame = GetParentFrame())
-        pFrame->ShowWindow(SW_HIDE);
+        pFrame->ShowWindow(m_TrayIcon.IsCreated() ? SW_HIDE : SW_MINIMIZE);
 }
 
 void CProdletView::OnRestore()

@@ -84,6 +84,7 @@ constexpr UINT WM_APP = 0x8000;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
 
 // Message box types and results.
 constexpr UINT MB_OK = 0x0000;
@@ -105,6 +106,7 @@ constexpr DWORD WS_OVERLAPPEDWINDOW =
 constexpr DWORD WS_BORDER = 0x00800000;
 constexpr DWORD WS_DISABLED = 0x08000000;
 constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
 constexpr DWORD ES_RIGHT = 0x0002;
 constexpr DWORD SS_LEFT = 0x0000;

@@ -2,6 +2,9 @@
 // test hooks that act as a user would.
 #include "framework/WndPrivate.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 AFX_PORTWND PortOf(const CWnd* pWnd)
@@ -114,11 +117,28 @@ int CListBox::AddString(const CString& str)
     return pw != nullptr ? AfxPort().ListAdd(pw, str) : -1;
 }
 
+int CListBox::InsertString(int nIndex, const CString& str)
+{
+    AFX_PORTWND pw = PortOf(this);
+    return pw != nullptr ? AfxPort().ListInsert(pw, nIndex, str) : -1;
+}
+
 int CListBox::DeleteString(int nIndex)
 {
     AFX_PORTWND pw = PortOf(this);
-    if (pw == nullptr || !AfxPort().ListDelete(pw, nIndex))
+    if (pw == nullptr)
         return -1;
+    const int nSel = AfxPort().ListGetSel(pw);
+    if (!AfxPort().ListDelete(pw, nIndex))
+        return -1;
+    // As the platform's list box: the selection stays on its entry, and
+    // goes with it; no neighbour is selected in its place.
+    if (nSel == nIndex)
+        AfxPort().ListSetSel(pw, -1);
+    else if (nSel > nIndex)
+        AfxPort().ListSetSel(pw, nSel - 1);
+    else if (nSel >= 0)
+        AfxPort().ListSetSel(pw, nSel);
     return AfxPort().ListCount(pw);
 }
 
@@ -248,6 +268,37 @@ void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey)
 {
     if (AFX_PORTWND pw = PortOf(pWnd))
         AfxPort().SimulateKey(pw, nVirtKey);
+}
+
+void AfxCloseForTesting(CWnd* pWnd)
+{
+    CWndState* pState = pWnd != nullptr ? pWnd->State() : nullptr;
+    while (pState != nullptr && pState->pParent != nullptr)
+        pState = pState->pParent;
+    if (pState != nullptr)
+        AfxPortClose(pState->pw);
+}
+
+void AfxDragListItemForTesting(CDragListBox* pList, int nFrom, int nTo)
+{
+    AFX_PORTWND pw = PortOf(pList);
+    const int nCount = pw != nullptr ? AfxPort().ListCount(pw) : 0;
+    if (nFrom >= 0 && nFrom < nCount && nTo >= 0 && nTo < nCount && nFrom != nTo)
+        AfxPort().SimulateDrag(pw, nFrom, nTo);
+}
+
+CWnd* AfxGetFocusForTesting(CWnd* pWnd)
+{
+    CWndState* pState = pWnd != nullptr ? pWnd->State() : nullptr;
+    if (pState == nullptr)
+        return nullptr;
+    if (AfxPort().HasFocus(pState->pw))
+        return pState->pReceiver;
+    for (CWndState* pChild : pState->children) {
+        if (CWnd* pFocus = AfxGetFocusForTesting(pChild->pReceiver))
+            return pFocus;
+    }
+    return nullptr;
 }
 
 DWORD AfxGetStyleForTesting(const CWnd* pWnd)

@@ -67,11 +67,20 @@ CRect CentredRect(CWndState* pOwner, CSize size)
     return CRect{x, y, x + size.cx, y + size.cy};
 }
 
+// Controls without a text of their own (edit, combo and list boxes) are named
+// for a screen reader by the static that comes before them in the template,
+// as the platform's dialogs do.
+bool HasOwnText(AfxControl kind)
+{
+    return kind != AfxControl::Edit && kind != AfxControl::ComboDropDown && kind != AfxControl::ListBox;
+}
+
 }  // namespace
 
 void AfxBuildControls(CWndState* pHost, const AFX_DLGTEMPLATE& tmpl)
 {
     const CSize units = AfxPort().DialogBaseUnits(tmpl);
+    const char* pszLabel = nullptr;
     for (const AFX_DLGITEM& item : tmpl.items) {
         const CRect rect = DialogRect(units, item.x, item.y, item.cx, item.cy);
         AFX_PORTWND pw = AfxPort().CreateControl(pHost->pw, item, rect);
@@ -82,6 +91,10 @@ void AfxBuildControls(CWndState* pHost, const AFX_DLGTEMPLATE& tmpl)
         pState->nCtrlId = item.id;
         pState->ctrlKind = item.kind;
         pState->dwStyle = item.style;
+        if (item.kind == AfxControl::Static && item.text != nullptr && *item.text != '\0')
+            pszLabel = item.text;
+        else if (!HasOwnText(item.kind) && pszLabel != nullptr)
+            AfxPort().SetAccessibleName(pw, pszLabel);
         pHost->controls.push_back(std::move(pWnd));
     }
 }
@@ -154,6 +167,27 @@ void CDialog::OnOK()
 }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+LRESULT CDialog::DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam)
+{
+    if (nMessage == WM_CLOSE) {
+        SendMessage(WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    return CDialogTemplateWnd::DefWindowProc(nMessage, wParam, lParam);
+}
+
+CDialog* AfxGetModalDialogForTesting()
+{
+    std::vector<HWND> windows = AfxTopLevelWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        CWndState* pState = AfxStateFromHandle(*it);
+        if (pState != nullptr && pState->kind == AfxWndKind::Dialog && pState->pModal != nullptr &&
+            pState->pModal->bRunning)
+            return dynamic_cast<CDialog*>(pState->pOwner);
+    }
+    return nullptr;
+}
 
 void CDialog::EndDialog(int nResult)
 {

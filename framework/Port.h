@@ -95,6 +95,7 @@ public:
     virtual void ShowWindow(AFX_PORTWND pw, int nCmdShow) = 0;
     virtual BOOL IsHidden(AFX_PORTWND pw) = 0;   // its own flag
     virtual BOOL IsVisible(AFX_PORTWND pw) = 0;  // shown, with every parent
+    virtual BOOL IsMinimized(AFX_PORTWND pw) = 0;
     virtual CRect GetWindowRect(AFX_PORTWND pw) = 0;  // screen coordinates
     virtual void MoveWindow(AFX_PORTWND pw, const CRect& rect) = 0;
     // Places a top-level window at rcOuter within its limits.
@@ -104,6 +105,10 @@ public:
     virtual void SetIcon(AFX_PORTWND pw, HICON hIcon) = 0;
     // Shows a dialog window modal to the whole application.
     virtual void ShowModal(AFX_PORTWND pw) = 0;
+    virtual BOOL HasFocus(AFX_PORTWND pw) = 0;  // the keyboard focus is in this window
+    virtual void SetFocus(AFX_PORTWND pw) = 0;
+    // The name a screen reader gives a control that has no text of its own.
+    virtual void SetAccessibleName(AFX_PORTWND pw, const CString& strName) = 0;
 
     // ---- controls
     virtual int GetCheck(AFX_PORTWND pw) = 0;
@@ -112,6 +117,7 @@ public:
     // or a combo box's edit text.
     virtual void ListReset(AFX_PORTWND pw) = 0;
     virtual int ListAdd(AFX_PORTWND pw, const CString& str) = 0;
+    virtual int ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) = 0;  // -1 on a bad index
     virtual BOOL ListDelete(AFX_PORTWND pw, int nIndex) = 0;
     virtual int ListCount(AFX_PORTWND pw) = 0;
     virtual int ListGetSel(AFX_PORTWND pw) = 0;           // -1 for none
@@ -124,6 +130,8 @@ public:
     virtual void SimulateClick(AFX_PORTWND pw) = 0;
     virtual void SimulateTyping(AFX_PORTWND pw, const CString& strText) = 0;
     virtual void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) = 0;
+    // Moves list entry nFrom to nTo as a finished drag would.
+    virtual void SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo) = 0;
 
     // ---- notification area; icons report through AfxPortTrayAction and
     // AfxPortTrayCommand

@@ -307,8 +307,22 @@ CString CWnd::GetWindowText() const
 
 void CWnd::EnableWindow(BOOL bEnable)
 {
-    if (AFX_PORTWND pw = PortOf(this))
-        AfxPort().EnableWindow(pw, bEnable);
+    AFX_PORTWND pw = PortOf(this);
+    if (pw == nullptr)
+        return;
+    // A control that loses its use while it has the focus hands the focus to
+    // the default button of its form or dialog, never on to its neighbour in
+    // the tab order (a Space meant for Start must not press Shutdown).
+    if (!bEnable && m_pState->pParent != nullptr && AfxPort().HasFocus(pw)) {
+        for (CWndState* pSibling : m_pState->pParent->children) {
+            if (pSibling != m_pState && pSibling->ctrlKind == AfxControl::DefPushButton &&
+                pSibling->kind == AfxWndKind::Control && AfxPort().IsWindowEnabled(pSibling->pw)) {
+                AfxPort().SetFocus(pSibling->pw);
+                break;
+            }
+        }
+    }
+    AfxPort().EnableWindow(pw, bEnable);
 }
 
 BOOL CWnd::IsWindowEnabled() const
@@ -333,6 +347,18 @@ BOOL CWnd::IsWindowVisible() const
 {
     AFX_PORTWND pw = PortOf(this);
     return pw != nullptr && AfxPort().IsVisible(pw);
+}
+
+void CWnd::SetFocus()
+{
+    if (AFX_PORTWND pw = PortOf(this))
+        AfxPort().SetFocus(pw);
+}
+
+BOOL CWnd::IsIconic() const
+{
+    AFX_PORTWND pw = PortOf(this);
+    return pw != nullptr && AfxPort().IsMinimized(pw);
 }
 
 void CWnd::GetWindowRect(CRect* pRect) const

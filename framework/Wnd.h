@@ -40,6 +40,8 @@ public:
     BOOL IsWindowEnabled() const;
     BOOL ShowWindow(int nCmdShow);  // returns the previous visibility
     BOOL IsWindowVisible() const;
+    BOOL IsIconic() const;  // minimised
+    void SetFocus();        // the keyboard focus, whenever the window is active
     void GetWindowRect(CRect* pRect) const;  // screen pixels, frame included
     void MoveWindow(const CRect& rect, BOOL bRepaint = TRUE);
     BOOL SetForegroundWindow();
@@ -112,7 +114,9 @@ class CListBox : public CWnd {
 public:
     void ResetContent();
     int AddString(const CString& str);
-    int DeleteString(int nIndex);  // remaining count, or -1
+    int InsertString(int nIndex, const CString& str);  // the new entry's index, or -1
+    // The remaining count, or -1. Deleting the selected entry leaves none selected.
+    int DeleteString(int nIndex);
     int GetCount() const;
     int GetCurSel() const;
     int SetCurSel(int nIndex);
@@ -168,6 +172,9 @@ public:
     BOOL OnCmdMsg(UINT nID) override;
 
 protected:
+    // WM_CLOSE cancels, as the dialog's close box does.
+    LRESULT DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
+
     CWnd* m_pParentWnd;
 };
 
@@ -238,3 +245,11 @@ void AfxTypeForTesting(CWnd* pWnd, const CString& strText);
 DWORD AfxGetStyleForTesting(const CWnd* pWnd);
 // Presses and releases virtual key nVirtKey (VK_RETURN, VK_ESCAPE, ...) in pWnd.
 void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey);
+// Closes pWnd's top-level window as its title bar's close button does.
+void AfxCloseForTesting(CWnd* pWnd);
+// Drags entry nFrom of a drag list box to position nTo, as the mouse would.
+void AfxDragListItemForTesting(CDragListBox* pList, int nFrom, int nTo);
+// The innermost dialog whose DoModal is running, or null.
+CDialog* AfxGetModalDialogForTesting();
+// The window that has the keyboard focus among pWnd and its children, or null.
+CWnd* AfxGetFocusForTesting(CWnd* pWnd);

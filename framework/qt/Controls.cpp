@@ -125,6 +125,10 @@ AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item
     case AfxControl::ListBox: {
         auto* pList = new QListWidget(pParent);
         pList->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Scroll bars as the template asks: a horizontal one only with
+        // WS_HSCROLL, the vertical one as needed.
+        pList->setHorizontalScrollBarPolicy((item.style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+        pList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         pWidget = pList;
         break;
     }
@@ -185,6 +189,25 @@ int CQtPort::ListAdd(AFX_PORTWND pw, const CString& str)
     if (QListWidget* pList = ListOf(pw)) {
         pList->addItem(ToQt(str));
         return pList->count() - 1;
+    }
+    return -1;
+}
+
+int CQtPort::ListInsert(AFX_PORTWND pw, int nIndex, const CString& str)
+{
+    const int nCount = ListCount(pw);
+    if (nIndex < 0 || nIndex > nCount)
+        return nIndex == -1 ? ListAdd(pw, str) : -1;
+    if (QComboBox* pCombo = ComboOf(pw)) {
+        const QString strEdit = pCombo->currentText();
+        pCombo->insertItem(nIndex, ToQt(str));
+        if (pCombo->currentText() != strEdit)
+            pCombo->setEditText(strEdit);
+        return nIndex;
+    }
+    if (QListWidget* pList = ListOf(pw)) {
+        pList->insertItem(nIndex, ToQt(str));
+        return nIndex;
     }
     return -1;
 }
@@ -287,4 +310,15 @@ void CQtPort::SimulateKey(AFX_PORTWND pw, UINT nVirtKey)
     QCoreApplication::sendEvent(pWidget, &press);
     QKeyEvent release(QEvent::KeyRelease, nKey, Qt::NoModifier);
     QCoreApplication::sendEvent(pWidget, &release);
+}
+
+void CQtPort::SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo)
+{
+    // What an internal move does when the entry is dropped: the model moves
+    // the row, and the moved entry is the current one.
+    QListWidget* pList = ListOf(pw);
+    if (pList == nullptr)
+        return;
+    if (pList->model()->moveRow(QModelIndex(), nFrom, QModelIndex(), nTo > nFrom ? nTo + 1 : nTo))
+        pList->setCurrentRow(nTo, QItemSelectionModel::ClearAndSelect);
 }

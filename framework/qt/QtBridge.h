@@ -37,12 +37,16 @@ public:
     void ShowWindow(AFX_PORTWND pw, int nCmdShow) override;
     BOOL IsHidden(AFX_PORTWND pw) override;
     BOOL IsVisible(AFX_PORTWND pw) override;
+    BOOL IsMinimized(AFX_PORTWND pw) override;
     CRect GetWindowRect(AFX_PORTWND pw) override;
     void MoveWindow(AFX_PORTWND pw, const CRect& rect) override;
     void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) override;
     void SetForegroundWindow(AFX_PORTWND pw) override;
     void SetIcon(AFX_PORTWND pw, HICON hIcon) override;
     void ShowModal(AFX_PORTWND pw) override;
+    BOOL HasFocus(AFX_PORTWND pw) override;
+    void SetFocus(AFX_PORTWND pw) override;
+    void SetAccessibleName(AFX_PORTWND pw, const CString& strName) override;
 
     // ---- controls (Controls.cpp)
     AFX_PORTWND CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect) override;
@@ -50,6 +54,7 @@ public:
     void SetCheck(AFX_PORTWND pw, int nCheck) override;
     void ListReset(AFX_PORTWND pw) override;
     int ListAdd(AFX_PORTWND pw, const CString& str) override;
+    int ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) override;
     BOOL ListDelete(AFX_PORTWND pw, int nIndex) override;
     int ListCount(AFX_PORTWND pw) override;
     int ListGetSel(AFX_PORTWND pw) override;
@@ -59,6 +64,7 @@ public:
     void SimulateClick(AFX_PORTWND pw) override;
     void SimulateTyping(AFX_PORTWND pw, const CString& strText) override;
     void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) override;
+    void SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo) override;
 
     // ---- the desktop's own things (Shell.cpp)
     BOOL TrayAvailable() override;

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -257,6 +258,8 @@ void CQtPort::ShowWindow(AFX_PORTWND pw, int nCmdShow)
     QWidget* pWidget = WidgetOf(pw);
     if (nCmdShow == SW_HIDE)
         pWidget->hide();
+    else if (nCmdShow == SW_MINIMIZE && pWidget->isWindow())
+        pWidget->showMinimized();
     else if (pWidget->isWindow() && nCmdShow == SW_SHOWNORMAL)
         pWidget->showNormal();
     else
@@ -266,6 +269,8 @@ void CQtPort::ShowWindow(AFX_PORTWND pw, int nCmdShow)
 BOOL CQtPort::IsHidden(AFX_PORTWND pw) { return WidgetOf(pw)->isHidden(); }
 
 BOOL CQtPort::IsVisible(AFX_PORTWND pw) { return WidgetOf(pw)->isVisible(); }
+
+BOOL CQtPort::IsMinimized(AFX_PORTWND pw) { return WidgetOf(pw)->window()->isMinimized(); }
 
 CRect CQtPort::GetWindowRect(AFX_PORTWND pw)
 {
@@ -330,4 +335,28 @@ void CQtPort::ShowModal(AFX_PORTWND pw)
     QWidget* pWidget = WidgetOf(pw);
     pWidget->setWindowModality(Qt::ApplicationModal);
     pWidget->show();
+}
+
+BOOL CQtPort::HasFocus(AFX_PORTWND pw)
+{
+    // The window's own focus widget: where the keyboard goes whenever the
+    // window is the active one. A combo box's focus sits in its edit field.
+    QWidget* pWidget = WidgetOf(pw);
+    QWidget* pFocus = pWidget->window()->focusWidget();
+    if (pFocus == nullptr)
+        return FALSE;
+    if (pFocus == pWidget)
+        return TRUE;
+    auto* pCombo = qobject_cast<QComboBox*>(pWidget);
+    return pCombo != nullptr && pFocus == pCombo->lineEdit();
+}
+
+void CQtPort::SetFocus(AFX_PORTWND pw) { WidgetOf(pw)->setFocus(Qt::OtherFocusReason); }
+
+void CQtPort::SetAccessibleName(AFX_PORTWND pw, const CString& strName)
+{
+    // Without the '&' of a mnemonic, as a screen reader should say it.
+    QString str = ToQt(strName);
+    str.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    WidgetOf(pw)->setAccessibleName(str);
 }

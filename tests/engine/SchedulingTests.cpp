@@ -397,6 +397,19 @@ TEST_F(Scheduling, ReturnToTrayAndRestoreHideAndShowTheFrame)
     EXPECT_FALSE(m_pFrame->IsWindowVisible());
 }
 
+TEST_F(Scheduling, WithoutATrayReturnToTrayMinimisesInsteadOfHiding)
+{
+    m_bTrayAvailable = FALSE;
+    CProdletView& v = MakeView();
+    v.SendMessage(WM_COMMAND, ID_RESTORE, 0);
+    v.SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    // Still reachable from the taskbar, never hidden for good.
+    EXPECT_TRUE(m_pFrame->IsWindowVisible());
+    EXPECT_TRUE(m_pFrame->IsIconic());
+    v.SendMessage(WM_COMMAND, ID_RESTORE, 0);
+    EXPECT_TRUE(m_pFrame->IsWindowVisible());
+}
+
 TEST_F(Scheduling, InitialUpdateFitsTheFrameToTheForm)
 {
     CProdletView& v = MakeView();
@@ -411,4 +424,16 @@ TEST_F(Scheduling, InitialUpdateFitsTheFrameToTheForm)
     // Everything of the form lies inside the fitted frame.
     EXPECT_LE(rcReturn.bottom, rcFrame.bottom);
     EXPECT_LE(rcStart.right, rcFrame.right);
+}
+
+TEST_F(Scheduling, StartDisablingItselfHandsTheFocusToReturnToTrayNotShutdown)
+{
+    CProdletView& v = MakeView();
+    v.SendMessage(WM_COMMAND, ID_RESTORE, 0);
+    v.m_btnStart.SetFocus();
+    ASSERT_EQ(AfxGetFocusForTesting(&v), v.GetDlgItem(IDC_START));
+    // Space on the focused button: Start, which disables it while it runs.
+    AfxClickForTesting(&v.m_btnStart);
+    EXPECT_FALSE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_EQ(AfxGetFocusForTesting(&v), v.GetDlgItem(IDC_RETURN_TO_TRAY));
 }
