@@ -1,18 +1,27 @@
 # shellcheck shell=bash
 # shellcheck disable=SC2034  # the lists are used by the scripts that source this file
-# Debian 12 packages of Prodlet, sourced by run.sh and test.sh. The one list
-# of what a fresh machine needs.
+# Debian 12 packages of Prodlet, sourced by run.sh, test.sh and package.sh.
+# The one list of what a fresh machine needs.
 
 # To build and run the program: compiler, CMake, Qt 6 Widgets (its CMake
-# package needs the OpenGL headers), GoogleTest.
+# package needs the OpenGL headers), GoogleTest, zlib (the icons are written
+# as PNG files at build time).
 # qt6-qpa-plugins brings the xcb (desktop) and offscreen (tests) platforms.
-PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev"
+PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev zlib1g-dev"
 
 # Also for the end-to-end test of the real binary: a headless X server with a
 # notification area, input and window tools, network namespaces, the test
 # server and screenshots; and a German locale, to show that numbers are read
 # the same under any locale.
 PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
+# Also for the test of the installed files: the desktop-entry, AppStream,
+# manual-page and HTML checkers, and an SVG renderer to hold the icons to the SVG.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-db libxml2-utils librsvg2-bin"
+
+# To build, check, install and remove the Debian package (package.sh): the
+# package tools (dpkg-shlibdeps works out the library dependencies, CPack
+# finds the binaries with file) and the checkers of the installed files.
+PRODLET_PACKAGE_PACKAGES="dpkg-dev file desktop-file-utils appstream man-db libxml2-utils"
 
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()
