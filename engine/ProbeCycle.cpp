@@ -152,7 +152,33 @@ void CProdletView::TryNextHost(BOOL bAfterLookup, const CString& strHost)
         nNext = 0;
     m_cbHostNames.SetCurSel(nNext);
 
+    // On to the next entry at once, but not round and round: once every
+    // entry has failed in a row, the next round waits for the interval.
+    if (++m_nFailuresInRow >= std::max(nCount, 1)) {
+        m_nFailuresInRow = 0;
+        WaitForNextRound();
+        return;
+    }
     OnStart();
+}
+
+void CProdletView::WaitForNextRound()
+{
+    CloseProbeSocket();
+    m_bWaiting = FALSE;
+    m_bBusy = FALSE;
+    m_btnStart.EnableWindow(TRUE);
+    // The interval chosen, as after a success; before the first one was
+    // applied, what the stored setting says.
+    int nSecs = m_bDebug ? 15 : m_nIntervalSecs;
+    if (nSecs <= 0)
+        nSecs = 60;
+    m_nTargetSecs = nSecs;
+    m_nElapsed = 0;
+    m_bWaitingForRound = TRUE;
+    m_stNextLabel.EnableWindow(TRUE);
+    SetTimer(IDT_TICK, 1000);
+    m_bTickTimer = TRUE;
 }
 
 void CProdletView::RunTheJob(BOOL bUseNewHost)
@@ -167,6 +193,15 @@ void CProdletView::RunTheJob(BOOL bUseNewHost)
     }
 
     SOCKET s = ConnectToHost(strHost);
+    // The connect goes on without holding up the window; FD_CONNECT
+    // finishes the job.
+    if (s == SOCKET_CONNECTING)
+        return;
+    FinishTheJob(s, strHost);
+}
+
+void CProdletView::FinishTheJob(SOCKET s, const CString& strHost)
+{
     if (s == INVALID_SOCKET) {
         RecordProblem(PROBLEM_SOCKET, strHost);
         if (!m_bIgnore)
@@ -179,25 +214,41 @@ void CProdletView::RunTheJob(BOOL bUseNewHost)
     SendRequest();
 }
 
-SOCKET CProdletView::ConnectToHost(const CString& strHost)
+void CProdletView::CloseProbeSocket()
 {
     // The previous probe's socket is no longer of interest; release it
     // rather than leak it when its server has not closed it yet.
-    if (m_socket != INVALID_SOCKET) {
+    if (m_socket != INVALID_SOCKET)
         Winsock().closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
+    m_socket = INVALID_SOCKET;
+    if (m_bConnecting) {
+        m_bConnecting = FALSE;
+        EndWaitCursor();
     }
+}
 
+SOCKET CProdletView::ConnectToHost(const CString& strHost)
+{
+    CloseProbeSocket();
+
+    // The wait cursor shows while the connect runs.
     BeginWaitCursor();
-    m_socket = OpenSocket(strHost, "80");
+    SOCKET s = OpenSocket(strHost, "80");
+    if (s == SOCKET_CONNECTING)
+        return s;
     EndWaitCursor();
 
-    if (m_socket != INVALID_SOCKET) {
-        Winsock().WSAAsyncSelect(m_socket, GetSafeHwnd(), WM_SOCKET_EVENT, FD_READ | FD_WRITE | FD_CLOSE);
-        m_stStatus.SetWindowText("Connection made OK");
-        SaveHostNames(strHost);
-    }
-    return m_socket;
+    m_socket = s;
+    if (s != INVALID_SOCKET)
+        ConnectMade(strHost);
+    return s;
+}
+
+void CProdletView::ConnectMade(const CString& strHost)
+{
+    m_nFailuresInRow = 0;
+    m_stStatus.SetWindowText("Connection made OK");
+    SaveHostNames(strHost);
 }
 
 SOCKET CProdletView::OpenSocket(const CString& strHostIn, const CString& strPort)
@@ -230,24 +281,38 @@ SOCKET CProdletView::OpenSocket(const CString& strHostIn, const CString& strPort
             AfxMessageBox("Prodlet: Error opening stream socket" + TimeStampFooter(), MB_OK);
         return INVALID_SOCKET;
     }
-
-    if (!bHaveAddress || Winsock().connect(s, &sa, sizeof(sa)) == SOCKET_ERROR) {
-        Winsock().closesocket(s);
-        RecordProblem(PROBLEM_HTTP, strHost);
-        if (!m_bIgnore) {
-            AfxMessageBox("Prodlet: Cannot connect to " + strHost + " on port " + strPort + "." + kIgnoreHint +
-                              TimeStampFooter(),
-                          MB_OK);
-        } else {
-            m_stStatus.SetWindowText("Last connection failed");
-            TryNextHost(FALSE, strHost);
-        }
+    if (!bHaveAddress) {
+        ConnectFailed(s, strHost, strPort);
         return INVALID_SOCKET;
     }
 
-    // Linger, reuse-address and keep-alive were once set here without a
-    // value, which changes nothing; we leave those calls out.
-    return s;
+    // Selected before the connect, so that its outcome comes as FD_CONNECT
+    // instead of blocking the window for as long as the connect takes.
+    Winsock().WSAAsyncSelect(s, GetSafeHwnd(), WM_SOCKET_EVENT, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+    if (Winsock().connect(s, &sa, sizeof(sa)) == 0)
+        return s;
+    if (Winsock().WSAGetLastError() == WSAEWOULDBLOCK) {
+        m_socket = s;
+        m_bConnecting = TRUE;
+        m_strConnectHost = strHost;
+        return SOCKET_CONNECTING;
+    }
+    ConnectFailed(s, strHost, strPort);
+    return INVALID_SOCKET;
+}
+
+void CProdletView::ConnectFailed(SOCKET s, const CString& strHost, const CString& strPort)
+{
+    Winsock().closesocket(s);
+    RecordProblem(PROBLEM_HTTP, strHost);
+    if (!m_bIgnore) {
+        AfxMessageBox("Prodlet: Cannot connect to " + strHost + " on port " + strPort + "." + kIgnoreHint +
+                          TimeStampFooter(),
+                      MB_OK);
+    } else {
+        m_stStatus.SetWindowText("Last connection failed");
+        TryNextHost(FALSE, strHost);
+    }
 }
 
 void CProdletView::SendRequest()
@@ -263,6 +328,24 @@ LRESULT CProdletView::OnSocketEvent(WPARAM wParam, LPARAM lParam)
         return 0;
 
     switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_CONNECT: {
+        if (!m_bConnecting)
+            break;
+        // The connect's outcome, handled where a blocking connect's was.
+        const CString strHost = m_strConnectHost;
+        SOCKET s = m_socket;
+        m_bConnecting = FALSE;
+        EndWaitCursor();
+        if (WSAGETSELECTERROR(lParam) != 0) {
+            m_socket = INVALID_SOCKET;
+            ConnectFailed(s, strHost, "80");
+            s = INVALID_SOCKET;
+        } else {
+            ConnectMade(strHost);
+        }
+        FinishTheJob(s, strHost);
+        break;
+    }
     case FD_READ:
         std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
         m_recvBuf[sizeof(m_recvBuf) - 1] = '\n';
@@ -273,6 +356,7 @@ LRESULT CProdletView::OnSocketEvent(WPARAM wParam, LPARAM lParam)
             m_TrayIcon.SetIcon(static_cast<UINT>(IDI_IDLE));
             m_stStatus.SetWindowText("Prodlet completed at " + FormatLocalTime("%H:%M:%S"));
             ++m_nSuccesses;
+            m_nFailuresInRow = 0;
         }
         break;
     case FD_CLOSE:

@@ -55,7 +55,10 @@ CProdletView::CProdletView()
       m_nSocketFailures(0),
       m_nSuccesses(0),
       m_bNewProblem(FALSE),
-      m_hostBuf{}
+      m_hostBuf{},
+      m_bConnecting(FALSE),
+      m_nFailuresInRow(0),
+      m_bWaitingForRound(FALSE)
 {
     Random().Seed(static_cast<unsigned>(Clock().Time()));
 
@@ -261,9 +264,9 @@ void CProdletView::StopRunning(BOOL bNotifyTray)
     m_stStatus.SetWindowText("NOT RUNNING");
     m_stCountdown.SetWindowText("");
     m_stNextLabel.EnableWindow(FALSE);
+    m_bWaitingForRound = FALSE;
 
-    if (m_socket != INVALID_SOCKET)
-        Winsock().closesocket(m_socket);
+    CloseProbeSocket();
 
     if (bNotifyTray) {
         m_TrayIcon.SetTip("Prodlet has stopped");
@@ -290,6 +293,13 @@ void CProdletView::OnTimer(UINT nIDEvent)
 
     if (++m_nElapsed == m_nTargetSecs) {
         m_nElapsed = 0;
+        if (m_bWaitingForRound) {
+            // Every entry had failed: the next round starts where the last
+            // one left the selection.
+            m_bWaitingForRound = FALSE;
+            OnStart();
+            return;
+        }
         if (!m_bRandomName) {
             SetNextTarget();
             RunTheJob(m_bUseNewHost);

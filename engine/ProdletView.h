@@ -23,6 +23,10 @@ constexpr UINT WM_TRAY_NOTIFY = WM_APP + 0x64;
 constexpr UINT IDT_TICK = 101;
 constexpr UINT IDT_AUTOSTART = 103;
 
+// What OpenSocket returns while a connect is under way; FD_CONNECT brings
+// its outcome.
+constexpr SOCKET SOCKET_CONNECTING = -2;
+
 // What RecordProblem counts.
 constexpr int PROBLEM_HTTP = 0;
 constexpr int PROBLEM_DNS = 1;
@@ -53,9 +57,14 @@ public:
     void GetLocalAddress();
     void ValidateHostName();
     void TryNextHost(BOOL bAfterLookup, const CString& strHost);
+    void WaitForNextRound();
     void RunTheJob(BOOL bUseNewHost);
+    void FinishTheJob(SOCKET s, const CString& strHost);
     SOCKET ConnectToHost(const CString& strHost);
     SOCKET OpenSocket(const CString& strHost, const CString& strPort);
+    void ConnectFailed(SOCKET s, const CString& strHost, const CString& strPort);
+    void ConnectMade(const CString& strHost);
+    void CloseProbeSocket();
     void SendRequest();
     void RecordProblem(int nKind, const CString& strHost);
 
@@ -132,6 +141,13 @@ public:
     BOOL m_bNewProblem;
     CString m_strLastProblemHost;
     alignas(HOSTENT) char m_hostBuf[MAXGETHOSTSTRUCT];
+    // A connect under way (m_socket), and the host it goes to.
+    BOOL m_bConnecting;
+    CString m_strConnectHost;
+    // Failed look-ups and connects in a row with Ignore on; once every entry
+    // of the list has failed, the next round waits for the interval.
+    int m_nFailuresInRow;
+    BOOL m_bWaitingForRound;
 
     DECLARE_MESSAGE_MAP()
 };

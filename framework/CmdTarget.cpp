@@ -66,3 +66,5 @@ void CCmdTarget::EndWaitCursor()
     if (--g_nWaitCursorCount == 0)
         AfxPort().ShowWaitCursor(FALSE);
 }
+
+int CCmdTarget::WaitCursorDepthForTesting() { return g_nWaitCursorCount; }

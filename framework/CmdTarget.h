@@ -90,6 +90,8 @@ public:
     // does nothing.
     void BeginWaitCursor();
     void EndWaitCursor();
+    // How many Begins are open now (tests).
+    static int WaitCursorDepthForTesting();
 
 protected:
     // Finds the first entry for (nMessage, nID) in this object's map chain.

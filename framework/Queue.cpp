@@ -156,6 +156,13 @@ void AfxPortTimer(AFX_TOKEN token)
     fn();
 }
 
+std::uintptr_t AfxSetCallbackTimer(UINT nElapseMs, std::function<void()> fn)
+{
+    return AfxStartCallbackTimer(nElapseMs, std::move(fn), TRUE);
+}
+
+void AfxKillCallbackTimer(std::uintptr_t token) { AfxStopCallbackTimer(token); }
+
 // ---- descriptors
 
 AFX_TOKEN AfxWatchDescriptor(int fd, short nEvents, AfxDescriptorCallback fn)

@@ -145,6 +145,11 @@ void AfxUnwatchDescriptor(std::uintptr_t token);
 constexpr short AFX_FD_READ = 0x1;   // readable, or hung up
 constexpr short AFX_FD_WRITE = 0x2;  // writable
 
+// Calls fn once, on the user-interface thread, nElapseMs from now, unless
+// cancelled first; 0 if no timer could be had.
+std::uintptr_t AfxSetCallbackTimer(UINT nElapseMs, std::function<void()> fn);
+void AfxKillCallbackTimer(std::uintptr_t token);
+
 // Calls fnHook with the handle of every window that goes, after it has gone
 // (layers that keep work for windows drop it there).
 void AfxAddWindowDestroyedHook(std::function<void(HWND)> fnHook);

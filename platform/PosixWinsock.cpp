@@ -250,7 +250,13 @@ int CPosixWinsock::connect(SOCKET s, const SOCKADDR_IN* name, int namelen)
     if (bNonBlocking) {
         if (::connect(fd, pAddr, sizeof(sin)) == 0)
             return 0;
-        return Fail(errno == EINPROGRESS ? WSAEWOULDBLOCK : CWinsockState::ErrorFromErrno(errno));
+        if (errno != EINPROGRESS)
+            return Fail(CWinsockState::ErrorFromErrno(errno));
+        // Selected for FD_CONNECT: the outcome comes as that event.
+        CSocketEntry& entry = m_pState->m_sockets[s];
+        if (entry.hWnd && (entry.lEvent & FD_CONNECT))
+            m_pState->StartConnectWait(s, entry);
+        return Fail(WSAEWOULDBLOCK);
     }
 
     // Blocking for the caller, but never longer than the time-out (the

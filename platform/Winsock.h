@@ -36,6 +36,7 @@ constexpr int SO_LINGER_ = 0x0080;
 
 constexpr long FD_READ = 0x01;
 constexpr long FD_WRITE = 0x02;
+constexpr long FD_CONNECT = 0x10;
 constexpr long FD_CLOSE = 0x20;
 
 constexpr int MAXGETHOSTSTRUCT = 1024;
@@ -126,11 +127,15 @@ public:
     virtual CString inet_ntoa(IN_ADDR in) = 0;
 
     virtual SOCKET socket(int af, int type, int protocol) = 0;
-    // Blocks until connected, refused or 20 seconds have passed.
+    // On a socket selected with WSAAsyncSelect (non-blocking) it may return
+    // at once with WSAEWOULDBLOCK; FD_CONNECT then reports the outcome, its
+    // error in the high word, at most 20 seconds later (WSAETIMEDOUT). On a
+    // socket not selected it blocks until connected, refused or 20 seconds
+    // have passed.
     virtual int connect(SOCKET s, const SOCKADDR_IN* name, int namelen) = 0;
     // Without a value (optval null) it fails with WSAEFAULT and changes nothing.
     virtual int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) = 0;
-    // Asks for lEvent (FD_READ | FD_WRITE | FD_CLOSE) as wMsg to hWnd; the
+    // Asks for lEvent (FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) as wMsg to hWnd; the
     // socket is non-blocking from then on. FD_CLOSE comes once the peer has
     // shut down and no unread data remains.
     virtual int WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, long lEvent) = 0;

@@ -105,7 +105,11 @@ int CWinsockState::ErrorFromErrno(int nErrno)
 void CWinsockState::UpdateWatch(SOCKET s, CSocketEntry& entry)
 {
     short nEvents = 0;
-    if (entry.hWnd && !entry.bClosed) {
+    if (entry.hWnd && entry.bConnecting) {
+        // Writable once connected or refused; nothing else counts before the
+        // connect's outcome (a refusal also reads as a hang-up).
+        nEvents = AFX_FD_WRITE;
+    } else if (entry.hWnd && !entry.bClosed) {
         if (entry.bReadArmed && (entry.lEvent & (FD_READ | FD_CLOSE)))
             nEvents |= AFX_FD_READ;
         if (entry.bWantWrite)
@@ -122,8 +126,39 @@ void CWinsockState::UpdateWatch(SOCKET s, CSocketEntry& entry)
     }
 }
 
+void CWinsockState::StartConnectWait(SOCKET s, CSocketEntry& entry)
+{
+    entry.bConnecting = true;
+    const unsigned nSerial = entry.nSerial;
+    std::weak_ptr<CWinsockState> pWeak = weak_from_this();
+    entry.connectTimer = AfxSetCallbackTimer(static_cast<UINT>(m_nConnectTimeoutMs), [pWeak, s, nSerial] {
+        auto pSelf = pWeak.lock();
+        if (!pSelf)
+            return;
+        auto it = pSelf->m_sockets.find(s);
+        if (it == pSelf->m_sockets.end() || it->second.nSerial != nSerial || !it->second.bConnecting)
+            return;
+        CSocketEntry& timedOut = it->second;
+        timedOut.connectTimer = 0;
+        timedOut.bConnecting = false;
+        timedOut.bWantWrite = false;
+        pSelf->QueueEvent(s, timedOut, FD_CONNECT, WSAETIMEDOUT);
+        pSelf->UpdateWatch(s, timedOut);
+    });
+    UpdateWatch(s, entry);
+}
+
+void CWinsockState::StopConnectWait(CSocketEntry& entry)
+{
+    if (entry.connectTimer != 0)
+        AfxKillCallbackTimer(entry.connectTimer);
+    entry.connectTimer = 0;
+    entry.bConnecting = false;
+}
+
 void CWinsockState::Unwatch(CSocketEntry& entry)
 {
+    StopConnectWait(entry);
     if (entry.watch != 0)
         AfxUnwatchDescriptor(entry.watch);
     entry.watch = 0;
@@ -179,14 +214,24 @@ void CWinsockState::OnReady(SOCKET s, short nReady)
     if (it == m_sockets.end())
         return;
     CSocketEntry& entry = it->second;
-    auto Report = [&](long lEvent, int nError) {
-        if ((entry.lEvent & lEvent) == 0)
+    auto Report = [&](long lEvent, int nError) { QueueEvent(s, entry, lEvent, nError); };
+    if (entry.bConnecting) {
+        if ((nReady & AFX_FD_WRITE) == 0)
             return;
-        const CSocketEvent ev{s, entry.nSerial, entry.hWnd, entry.nMsg,
-                              MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError))};
-        // In turn with everything else waiting for the user-interface thread.
-        AfxRunOnUiThread([pSelf = shared_from_this(), ev] { pSelf->DeliverEvent(ev); });
-    };
+        int nSoError = 0;
+        socklen_t nLen = sizeof(nSoError);
+        if (::getsockopt(entry.nFd, SOL_SOCKET, SO_ERROR, &nSoError, &nLen) != 0)
+            nSoError = errno;
+        StopConnectWait(entry);
+        // Refused or unreachable: as with Winsock, nothing follows.
+        if (nSoError != 0) {
+            entry.bWantWrite = false;
+            entry.bClosed = true;
+        }
+        Report(FD_CONNECT, nSoError ? ErrorFromErrno(nSoError) : 0);
+        UpdateWatch(s, entry);
+        return;  // what follows the connect is reported on the next readiness
+    }
     if (entry.bWantWrite && (nReady & AFX_FD_WRITE)) {
         entry.bWantWrite = false;
         Report(FD_WRITE, 0);
@@ -208,6 +253,16 @@ void CWinsockState::OnReady(SOCKET s, short nReady)
         }
     }
     UpdateWatch(s, entry);
+}
+
+void CWinsockState::QueueEvent(SOCKET s, const CSocketEntry& entry, long lEvent, int nError)
+{
+    if ((entry.lEvent & lEvent) == 0)
+        return;
+    const CSocketEvent ev{s, entry.nSerial, entry.hWnd, entry.nMsg,
+                          MAKELPARAM(static_cast<WORD>(lEvent), static_cast<WORD>(nError))};
+    // In turn with everything else waiting for the user-interface thread.
+    AfxRunOnUiThread([pSelf = shared_from_this(), ev] { pSelf->DeliverEvent(ev); });
 }
 
 void CWinsockState::DeliverEvent(const CSocketEvent& ev)

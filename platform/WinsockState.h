@@ -32,6 +32,8 @@ struct CSocketEntry {
     bool bWantWrite = false;  // FD_WRITE is due once the socket is writable
     bool bReadArmed = false;  // FD_READ or FD_CLOSE may be reported (recv re-arms)
     bool bClosed = false;     // FD_CLOSE was reported; nothing follows it
+    bool bConnecting = false;  // a non-blocking connect is under way; FD_CONNECT is due
+    std::uintptr_t connectTimer = 0;  // gives the connect up after the time-out
     std::uintptr_t watch = 0;  // the framework's descriptor watch, while selected
 };
 
@@ -96,10 +98,15 @@ public:
     void CloseAll();
     // A window has gone: its selections and look-ups go with it.
     void WindowDestroyed(HWND hWnd);
+    // A non-blocking connect is under way: FD_CONNECT follows, at the latest
+    // after the time-out.
+    void StartConnectWait(SOCKET s, CSocketEntry& entry);
+    void StopConnectWait(CSocketEntry& entry);
     // The resolver's answer, on the user-interface thread.
     void LookupDone(HANDLE hLookup, unsigned nGeneration, const CHostAnswer& answer);
 
 private:
     void OnReady(SOCKET s, short nReady);
+    void QueueEvent(SOCKET s, const CSocketEntry& entry, long lEvent, int nError);
     void DeliverEvent(const CSocketEvent& ev);
 };

@@ -49,6 +49,7 @@ protected:
     void StartCounting(const std::string& strLocal = "10.1.2.3", const std::string& strHostAddr = "192.0.2.10");
     void Tick(int nTimes = 1);
     std::string Status() { return m_pView->m_stStatus.GetWindowText(); }
+    std::string CountdownText() { return m_pView->m_stCountdown.GetWindowText(); }
     HICON LastIcon() const;
     std::string LastTip() const;
 

@@ -156,6 +156,8 @@ TEST_F(LoopbackProbe, RefusedConnectIsCountedAndTheSocketReleased)
     v.m_strCurrentHost = "127.0.0.1";
     int nBefore = CountOpenDescriptors();
     v.RunTheJob(FALSE);
+    // The outcome of the connect comes as an event.
+    ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSocketFailures > 0; }, 30000));
     EXPECT_EQ(v.m_nHttpFailures, 1);
     EXPECT_EQ(v.m_nSocketFailures, 1);
     ASSERT_EQ(m_boxes.size(), 1u);

@@ -30,7 +30,7 @@ TEST_F(ProbeCycle, SuccessfulProbeSendsTheRequestAndCountsTheReply)
     EXPECT_EQ(m_net.m_connects[0], "192.0.2.10:80");
     ASSERT_EQ(m_net.m_sent.size(), 1u);
     EXPECT_EQ(m_net.m_sent[0].strData, CProdletView::BuildRequest("10.1.2.3"));
-    EXPECT_EQ(m_net.m_selectedEvents[v.m_socket], FD_READ | FD_WRITE | FD_CLOSE);
+    EXPECT_EQ(m_net.m_selectedEvents[v.m_socket], FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
     EXPECT_EQ(Status(), "Prodlet was sent");
     EXPECT_TRUE(v.m_bWaiting);
     EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_PROBING));
@@ -356,4 +356,136 @@ TEST_F(ProbeCycle, ProbeToANameUsesTheAddressOfItsLookup)
     Tick(60);  // the next regular probe goes to the host that last connected
     ASSERT_EQ(m_net.m_connects.size(), 2u);
     EXPECT_EQ(m_net.m_connects[1], "192.0.2.44:80");
+}
+
+// ---- a connect that takes its time never holds the window up
+
+TEST_F(ProbeCycle, ConnectUnderWayFinishesTheJobWhenItsEventComes)
+{
+    Store("ComboName0", "192.0.2.10");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_bConnectsTakeTime = true;
+    const int nWaitBefore = CCmdTarget::WaitCursorDepthForTesting();
+    Tick();
+
+    // Under way: nothing sent or stored yet, the wait cursor shows, and the
+    // countdown goes on meanwhile.
+    ASSERT_EQ(m_net.m_connects.size(), 1u);
+    EXPECT_TRUE(m_net.m_sent.empty());
+    EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore + 1);
+    EXPECT_EQ(Stored("Often", ""), "");
+    EXPECT_TRUE(v.HasTimer(IDT_TICK));
+    Tick();
+
+    m_net.DeliverEvent(v.m_socket, FD_CONNECT);
+    EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
+    ASSERT_EQ(m_net.m_sent.size(), 1u);
+    EXPECT_EQ(Status(), "Prodlet was sent");
+    EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_PROBING));
+    EXPECT_EQ(Stored("Often", ""), "25");
+    m_net.DeliverEvent(v.m_socket, FD_READ);
+    EXPECT_EQ(v.m_nSuccesses, 1);
+}
+
+TEST_F(ProbeCycle, ConnectRefusedLaterIsCountedAndAnsweredAsARefusedConnect)
+{
+    Store("Ignore", "0");
+    Store("ComboName0", "192.0.2.10");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_bConnectsTakeTime = true;
+    const int nWaitBefore = CCmdTarget::WaitCursorDepthForTesting();
+    Tick();
+    SOCKET s = v.m_socket;
+    m_net.DeliverEvent(s, FD_CONNECT, WSAECONNREFUSED);
+
+    EXPECT_EQ(v.m_nHttpFailures, 1);
+    EXPECT_EQ(v.m_nSocketFailures, 1);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Cannot connect to 192.0.2.10 on port 80.") + kHint + kFooter);
+    EXPECT_EQ(m_net.m_open.count(s), 0u);
+    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
+    EXPECT_EQ(LastTip(), "Prodlet has stopped");
+    EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
+    EXPECT_TRUE(m_net.m_sent.empty());
+}
+
+TEST_F(ProbeCycle, OutcomeOfAConnectThatWasGivenUpIsIgnored)
+{
+    Store("ComboName0", "192.0.2.10");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_bConnectsTakeTime = true;
+    const int nWaitBefore = CCmdTarget::WaitCursorDepthForTesting();
+    Tick();
+    SOCKET s = v.m_socket;
+    // Stopped while the connect runs (Start pressed again, the window closing).
+    v.StopRunning(FALSE);
+    EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
+    EXPECT_EQ(m_net.m_open.count(s), 0u);
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_CONNECT, 0));
+    EXPECT_TRUE(m_net.m_sent.empty());
+    EXPECT_EQ(Stored("Often", ""), "");
+    EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
+}
+
+// ---- with Ignore on, a network that is down is tried round the list once,
+// then after the interval
+
+TEST_F(ProbeCycle, NamesThatNeverResolveAreTriedOnceRoundThenAfterTheInterval)
+{
+    Store("Debug", "1");  // 15 seconds
+    Store("ComboName0", "a.test");
+    Store("ComboName1", "b.test");
+    Store("ComboName2", "c.test");
+    CProdletView& v = MakeView();
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});  // the machine's own address
+    for (int i = 0; i < 3; ++i)
+        m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    EXPECT_EQ(v.m_nDnsFailures, 3);
+    ASSERT_EQ(m_net.m_lookups.size(), 4u) << "no fourth look-up at once";
+    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    EXPECT_TRUE(v.m_btnStart.IsWindowEnabled());
+
+    // The countdown runs as after a success; the next round starts at its end.
+    Tick(14);
+    EXPECT_EQ(m_net.m_lookups.size(), 4u);
+    EXPECT_EQ(CountdownText(), " 0:01");
+    Tick();
+    ASSERT_EQ(m_net.m_lookups.size(), 5u);
+    EXPECT_EQ(m_net.m_lookups.back().strName, "a.test");
+
+    // A round again: three look-ups at once, then the wait.
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    EXPECT_EQ(m_net.m_lookups.size(), 7u);
+    EXPECT_EQ(v.m_nDnsFailures, 6);
+}
+
+TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
+{
+    Store("Debug", "1");
+    Store("ComboName0", "192.0.2.1");
+    Store("ComboName1", "192.0.2.2");
+    CProdletView& v = MakeView();
+    StartCounting();
+    m_net.m_refusedAddresses = {"192.0.2.1", "192.0.2.2"};
+    Tick();  // 192.0.2.1 refuses: on to .2 at once
+    Tick();  // .2 refuses: every entry has failed
+    ASSERT_EQ(m_net.m_connects.size(), 2u);
+    Tick(5);
+    EXPECT_EQ(m_net.m_connects.size(), 2u) << "no connect every second while the network is down";
+    EXPECT_EQ(v.m_nHttpFailures, 2);
+
+    // After the interval .1 answers; a failure after it starts a new round.
+    m_net.m_refusedAddresses = {"192.0.2.2"};
+    Tick(10);  // the round's countdown ends: validation of .1
+    Tick();    // and its probe
+    ASSERT_EQ(m_net.m_connects.size(), 3u);
+    EXPECT_EQ(m_net.m_connects.back(), "192.0.2.1:80");
+    m_net.DeliverEvent(v.m_socket, FD_READ);
+    EXPECT_EQ(v.m_nSuccesses, 1);
 }

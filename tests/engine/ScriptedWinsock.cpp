@@ -116,10 +116,14 @@ SOCKET CScriptedWinsock::socket(int, int, int)
     return s;
 }
 
-int CScriptedWinsock::connect(SOCKET, const SOCKADDR_IN* name, int)
+int CScriptedWinsock::connect(SOCKET s, const SOCKADDR_IN* name, int)
 {
     std::string strAddr = Dotted(name->sin_addr);
     m_connects.push_back(strAddr + ":" + std::to_string(CWinsock::htons(name->sin_port)));
+    if (m_bConnectsTakeTime && m_selected.count(s)) {
+        m_nLastError = WSAEWOULDBLOCK;
+        return SOCKET_ERROR;
+    }
     if (m_refusedAddresses.count(strAddr)) {
         m_nLastError = WSAECONNREFUSED;
         return SOCKET_ERROR;

@@ -63,6 +63,7 @@ public:
     bool m_bLookupsIssued = true;      // false: WSAAsyncGetHostByName returns 0
     bool m_bSocketFails = false;
     std::set<std::string> m_refusedAddresses;  // connect to these fails
+    bool m_bConnectsTakeTime = false;  // connects of selected sockets give WSAEWOULDBLOCK
     std::vector<std::string> m_interfaceAddresses = {"127.0.0.1"};
     std::string m_strRecvData = "HTTP/1.0 200 OK\r\n\r\n";
 

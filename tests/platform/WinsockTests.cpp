@@ -500,6 +500,19 @@ TEST_F(WinsockTest, ConnectGivesUpAfterTheTimeOut)
         SOCKADDR_IN sa = Loopback(ntohs(sin.sin_port));
         EXPECT_EQ(SOCKET_ERROR, m_ws.connect(s, &sa, sizeof(sa)));
         EXPECT_EQ(WSAETIMEDOUT, m_ws.WSAGetLastError());
+
+        // Selected, the connect returns at once and the time-out comes as
+        // FD_CONNECT, with nothing after it.
+        SOCKET sSelected = m_ws.socket(AF_INET_, SOCK_STREAM_, 0);
+        ASSERT_EQ(0, m_ws.WSAAsyncSelect(sSelected, m_wnd.GetSafeHwnd(), WM_TEST_SOCKET,
+                                         FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE));
+        EXPECT_EQ(SOCKET_ERROR, m_ws.connect(sSelected, &sa, sizeof(sa)));
+        EXPECT_EQ(WSAEWOULDBLOCK, m_ws.WSAGetLastError());
+        ASSERT_TRUE(Pump([&] { return m_wnd.Count(sSelected, FD_CONNECT) == 1; }));
+        Settle();
+        ASSERT_EQ(m_wnd.m_recorded.size(), 1u);
+        EXPECT_EQ(WSAETIMEDOUT, WSAGETSELECTERROR(m_wnd.m_recorded[0].lParam));
+        EXPECT_EQ(0, m_ws.closesocket(sSelected));
     }
     for (int fd : fillers)
         ::close(fd);
@@ -561,4 +574,66 @@ TEST_F(WinsockTest, SocketEventsOfAWindowThatWentAreDroppedAndTheSocketGoesOn)
         EXPECT_EQ(0, m_ws.closesocket(s));
     }
     EXPECT_TRUE(seenByDoomed.empty()) << seenByDoomed.size() << " events reached a destroyed window";
+}
+
+// ---- connects that do not hold the window up
+
+namespace {
+
+// A port that is bound but not listening: it refuses.
+struct CRefusingPort {
+    CRefusingPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sin{};
+        sin.sin_family = AF_INET;
+        sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nLen = sizeof(sin);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof(sin)) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sin), &nLen) == 0)
+            m_nPort = ntohs(sin.sin_port);
+    }
+    ~CRefusingPort() { ::close(m_fd); }
+    int m_fd;
+    WORD m_nPort = 0;
+};
+
+}  // namespace
+
+TEST_F(WinsockTest, SelectedConnectReportsItsOutcomeAsAnEvent)
+{
+    CLoopbackServer server([](int fd) { ReadBytes(fd, 1); });
+    SOCKET s = m_ws.socket(AF_INET_, SOCK_STREAM_, IPPROTO_TCP_);
+    ASSERT_EQ(0, m_ws.WSAAsyncSelect(s, m_wnd.GetSafeHwnd(), WM_TEST_SOCKET, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE));
+    SOCKADDR_IN sa = Loopback(server.Port());
+    const int nResult = m_ws.connect(s, &sa, sizeof(sa));
+    if (nResult == SOCKET_ERROR) {
+        ASSERT_EQ(WSAEWOULDBLOCK, m_ws.WSAGetLastError());
+        ASSERT_TRUE(Pump([&] { return m_wnd.Count(s, FD_CONNECT) == 1; }));
+        const CRecorded* pConnect = m_wnd.Find(WM_TEST_SOCKET, static_cast<WPARAM>(s));
+        ASSERT_NE(pConnect, nullptr);
+        EXPECT_EQ(FD_CONNECT, WSAGETSELECTEVENT(pConnect->lParam)) << "FD_CONNECT comes first";
+        EXPECT_EQ(0, WSAGETSELECTERROR(pConnect->lParam));
+    }
+    // Connected either way: FD_WRITE follows once.
+    ASSERT_TRUE(Pump([&] { return m_wnd.Count(s, FD_WRITE) == 1; }));
+    EXPECT_EQ(1, m_ws.send(s, "x", 1, 0));
+    EXPECT_EQ(0, m_ws.closesocket(s));
+}
+
+TEST_F(WinsockTest, SelectedConnectToARefusingPortReportsTheRefusalAndNothingElse)
+{
+    CRefusingPort port;
+    ASSERT_NE(port.m_nPort, 0);
+    SOCKET s = m_ws.socket(AF_INET_, SOCK_STREAM_, IPPROTO_TCP_);
+    ASSERT_EQ(0, m_ws.WSAAsyncSelect(s, m_wnd.GetSafeHwnd(), WM_TEST_SOCKET, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE));
+    SOCKADDR_IN sa = Loopback(port.m_nPort);
+    if (m_ws.connect(s, &sa, sizeof(sa)) == SOCKET_ERROR && m_ws.WSAGetLastError() == WSAECONNREFUSED)
+        GTEST_SKIP() << "the system refused at once";
+    ASSERT_EQ(WSAEWOULDBLOCK, m_ws.WSAGetLastError());
+    ASSERT_TRUE(Pump([&] { return m_wnd.Count(s, FD_CONNECT) == 1; }));
+    Settle();
+    ASSERT_EQ(m_wnd.m_recorded.size(), 1u) << "nothing follows a refused connect";
+    EXPECT_EQ(WSAECONNREFUSED, WSAGETSELECTERROR(m_wnd.m_recorded[0].lParam));
+    EXPECT_EQ(0, m_ws.closesocket(s));
 }
