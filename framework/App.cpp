@@ -461,6 +461,10 @@ int AfxWinMain(int argc, char** argv)
             pApp->m_pMainWnd->DestroyWindow();
         CloseOrphanedDocuments();
         nResult = pApp->ExitInstance();
+        // A start that failed (a file that cannot be opened) is no success
+        // to whoever started the program.
+        if (nResult == 0)
+            nResult = 1;
     } else {
         pApp->Run();
         nResult = pApp->ExitInstance();

@@ -379,7 +379,7 @@ TEST(AppMainTest, FailedStartEndsWithExitInstance)
     CMainApp app;
     char szProg[] = "prog";
     char* argv[] = {szProg, nullptr};
-    EXPECT_EQ(AfxWinMain(1, argv), 0);
+    EXPECT_EQ(AfxWinMain(1, argv), 1);  // a failed start is no success
     EXPECT_EQ(g_events.back(), "exit instance");
     EXPECT_EQ(std::count(g_events.begin(), g_events.end(), "initial update"), 0);
     g_bFailNewDocument = false;
