@@ -4,6 +4,8 @@
 #include "app/ProdletDoc.h"
 #include "engine/ProdletView.h"
 #include "framework/Resources.h"
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CProdletApp, CWinApp)
@@ -29,6 +31,12 @@ CProdletApp::~CProdletApp()
 
 BOOL CProdletApp::InitInstance()
 {
+    // The first write that fails (read-only folder, full disk) is shown once,
+    // from the message loop: not in the middle of the write that failed.
+    SetSettingsFailureReporter([](const CString& strFile, const CString& strReason) {
+        const CString strText = SettingsFailureText(strFile, strReason);
+        AfxRunOnUiThread([strText] { AfxMessageBox(strText, MB_OK); });
+    });
     m_pSettings = new CRegistrySettings;
     SetAppSettings(m_pSettings);
 
@@ -61,5 +69,6 @@ int CProdletApp::ExitInstance()
         delete m_pSettings;
         m_pSettings = nullptr;
     }
+    SetSettingsFailureReporter(nullptr);
     return CWinApp::ExitInstance();
 }
