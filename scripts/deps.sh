@@ -14,6 +14,9 @@ PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl
 # the same under any locale.
 PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
 
+# For scripts/fuzz.sh: clang and its libFuzzer runtime.
+PRODLET_FUZZ_PACKAGES="clang libclang-rt-14-dev"
+
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()
 {
