@@ -9,7 +9,9 @@
 // and reused while the file is unchanged (same device, inode, size and
 // modification time; the file last read is held open, so its inode number
 // cannot pass to a newer file), so a call costs one stat() unless the file
-// changed. A write that would change nothing touches no file.
+// changed. (An edit in place that keeps the size, within one tick of the file
+// system's clock, would go unseen; the program itself never writes in place.)
+// A write that would change nothing touches no file.
 //
 // A hive that is missing reads as empty, and a garbled one as what can be
 // recovered of it; the next write leaves a well-formed file. A hive that
