@@ -271,17 +271,12 @@ BOOL IsTemporaryName(const char* pszName, const CString& strBase)
     return TRUE;
 }
 
-// Writers make their temporary files only while they hold the lock, so under
-// the lock every such file is what a killed writer left behind.
-void RemoveLeftovers(const CString& strHive, const CString& strDir)
+// Removes the temporary files that killed writers left beside the hive.
+// Writers make such files only while they hold the lock, so under the lock
+// every one of them is a leftover.
+void UnlinkTemporaryFiles(const CString& strHive, const CString& strDir, BOOL bUnlink, BOOL& bFound)
 {
-    // Once per process: a child of fork() is a run of its own.
-    if (s_cleanedPid != getpid()) {
-        s_cleanedHives.clear();
-        s_cleanedPid = getpid();
-    }
-    if (!s_cleanedHives.insert(strHive).second)
-        return;
+    bFound = FALSE;
     const CString strBase = strHive.substr(strHive.rfind('/') + 1);
     DIR* pDir = opendir(strDir.c_str());
     if (!pDir)
@@ -290,10 +285,43 @@ void RemoveLeftovers(const CString& strHive, const CString& strDir)
         if (!IsTemporaryName(pEntry->d_name, strBase))
             continue;
         struct stat st;
-        if (fstatat(dirfd(pDir), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        if (fstatat(dirfd(pDir), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        bFound = TRUE;
+        if (bUnlink)
             unlinkat(dirfd(pDir), pEntry->d_name, 0);
     }
     closedir(pDir);
+}
+
+// Once per process (a child of fork() is a run of its own) and hive, at its
+// first write or key creation: the folder is looked at, and only if it holds
+// leftovers is the lock taken (unless held already) to remove them.
+void RemoveLeftovers(const CString& strHive, const CString& strDir, BOOL bLocked)
+{
+    if (s_cleanedPid != getpid()) {
+        s_cleanedHives.clear();
+        s_cleanedPid = getpid();
+    }
+    if (!s_cleanedHives.insert(strHive).second)
+        return;
+    BOOL bFound = FALSE;
+    if (!bLocked) {
+        UnlinkTemporaryFiles(strHive, strDir, FALSE, bFound);
+        if (!bFound)
+            return;
+        const int fdLock = open((strHive + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fdLock < 0)
+            return;
+        int nResult;
+        while ((nResult = flock(fdLock, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (nResult == 0)
+            UnlinkTemporaryFiles(strHive, strDir, TRUE, bFound);
+        close(fdLock);
+        return;
+    }
+    UnlinkTemporaryFiles(strHive, strDir, TRUE, bFound);
 }
 
 // Replaces the hive by strText: a temporary file in the same directory,
@@ -361,7 +389,7 @@ LONG ModifyHive(const CString& strHive, const std::function<BOOL(CHiveFile&)>& f
             return FileError(strHive, nErrno, TRUE);
         }
     }
-    RemoveLeftovers(strHive, strDir);
+    RemoveLeftovers(strHive, strDir, TRUE);
     LONG lResult = ERROR_SUCCESS;
     CHiveFile* pHive = CurrentHive(strHive, lResult);
     if (pHive && fnChange(*pHive)) {
@@ -423,6 +451,8 @@ LONG CreateOrOpenKey(HKEY hKey, const char* lpSubKey, DWORD samDesired, HKEY* ph
     const CHiveFile* pHive = CurrentHive(strHive, lResult);
     if (!pHive)
         return lResult;
+    if (bCreate)
+        RemoveLeftovers(strHive, HiveDirectory(strHive), FALSE);
     const BOOL bExists = pHive->KeyExists(strPath) || (pTrans && pTrans->keys.count(CHiveFile::Fold(strPath)));
     BOOL bCreated = FALSE;
     if (!bExists) {

@@ -19,8 +19,8 @@
 // files, a directory in its place) is never overwritten: reads and writes
 // fail, and RegGetLastFileError tells why. Files named like the writer's
 // temporary files (the hive's name, a dot and six letters or digits) are
-// leftovers of writers that were killed; the first write of a run removes
-// them under the lock.
+// leftovers of writers that were killed; the first key a process creates or
+// opens for writing (as at start-up) has them removed under the lock.
 //
 // Only REG_SZ values are written. A value of another type in a hand-edited
 // hive is kept when the file is rewritten but reads as missing

@@ -177,13 +177,22 @@ TEST(HiveWrite, LeftoversOfKilledWritersAreRemovedUnderTheLock)
         files.Dir().Write(pszName, "mine");
     std::filesystem::create_directory(files.Dir().File("registry.reg.dir123"));
 
-    // Leftovers go with the first write of a process: a fresh one here.
-    EXPECT_TRUE(InChild([] { return Write("K", "v", "2"); }));
+    // Leftovers go at the first key a process creates or opens for writing,
+    // as at start-up, even if it never writes: a fresh process here.
+    EXPECT_TRUE(InChild([&] {
+        HKEY hKey = 0;
+        DWORD dwDisposition = 0;
+        const BOOL bOk = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_WRITE, nullptr, &hKey,
+                                         &dwDisposition) == ERROR_SUCCESS &&
+                         dwDisposition == REG_OPENED_EXISTING_KEY;
+        RegCloseKey(hKey);
+        return bOk;
+    }));
     EXPECT_EQ(DirNames(files.Dir().Path()),
               (std::vector<std::string>{"other.reg.a1B2c3", "registry.reg", "registry.reg.a1-b2c",
                                         "registry.reg.backup1", "registry.reg.bak", "registry.reg.dir123",
                                         "registry.reg.lock"}));
-    EXPECT_EQ(Read("K", "v"), "2");
+    EXPECT_EQ(Read("K", "v"), "1");
 }
 
 TEST(HiveTransaction, ChangesReachTheFileTogetherAtTheCommit)
