@@ -4,6 +4,8 @@
 #include "app/ProdletDoc.h"
 #include "engine/ProdletView.h"
 #include "framework/Resources.h"
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CProdletApp, CWinApp)
@@ -28,6 +30,12 @@ CProdletApp::~CProdletApp()
 
 BOOL CProdletApp::InitInstance()
 {
+    // The first write that fails (read-only folder, full disk) is shown once,
+    // from the message loop: not in the middle of the write that failed.
+    SetSettingsFailureReporter([](const CString& strFile, const CString& strReason) {
+        const CString strText = SettingsFailureText(strFile, strReason);
+        AfxRunOnUiThread([strText] { AfxMessageBox(strText, MB_OK); });
+    });
     m_pSettings = std::make_unique<CRegistrySettings>();
     SetAppSettings(m_pSettings.get());
 
@@ -59,5 +67,6 @@ int CProdletApp::ExitInstance()
         SetAppSettings(nullptr);
         m_pSettings.reset();
     }
+    SetSettingsFailureReporter(nullptr);
     return CWinApp::ExitInstance();
 }

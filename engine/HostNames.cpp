@@ -33,24 +33,28 @@ void CProdletView::LoadHostNames()
 
 void CProdletView::SaveHostNames(const CString& strHost)
 {
-    WriteSettingString("Often", m_strOften);
-
+    // Stored as one batch, in the order the values were always written: on
+    // every successful probe this costs one pass over the list and at most
+    // one write of the settings file, however long the list is.
+    std::vector<std::pair<CString, CString>> values;
     int nCount = m_cbHostNames.GetCount();
+    values.reserve(static_cast<size_t>(nCount) + 3);
+    values.emplace_back("Often", m_strOften);
     for (int i = 0; i < nCount; ++i) {
         CString strName;
         m_cbHostNames.GetLBText(i, strName);
-        WriteSettingString(ComboNameKey(i).c_str(), strName);
+        values.emplace_back(ComboNameKey(i), strName);
     }
 
     m_strCurrentHost = strHost;
 
-    if (m_cbHostNames.FindStringExact(-1, strHost) < 0) {
-        int nIndex = m_cbHostNames.AddString(strHost);
-        m_cbHostNames.SetCurSel(nIndex);
-        WriteSettingString(ComboNameKey(m_cbHostNames.GetCount() - 1).c_str(), strHost);
-    }
-
+    // The first match from the top, or the new last entry.
     m_nHostSel = m_cbHostNames.FindStringExact(-1, strHost);
+    if (m_nHostSel < 0) {
+        m_nHostSel = m_cbHostNames.AddString(strHost);
+        values.emplace_back(ComboNameKey(m_cbHostNames.GetCount() - 1), strHost);
+    }
     m_cbHostNames.SetCurSel(m_nHostSel);
-    WriteSettingInt("ComboNameSel", m_nHostSel);
+    values.emplace_back("ComboNameSel", AfxFormat("%d", m_nHostSel));
+    WriteSettingStrings(values);
 }

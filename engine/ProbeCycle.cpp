@@ -16,6 +16,27 @@ static const char kIgnoreHint[] =
 
 static bool StartsWithDigit(const CString& str) { return !str.empty() && str[0] >= '0' && str[0] <= '9'; }
 
+// A host text is taken as an address only when it is a whole dotted quad:
+// four decimal parts of one to three digits, each at most 255. Any other
+// text, "9gag.com" or "1nvalid.example" among them, is a name to look up.
+static bool IsDottedQuad(const CString& str)
+{
+    const char* p = str.c_str();
+    for (int nPart = 0; nPart < 4; ++nPart) {
+        if (nPart > 0 && *p++ != '.')
+            return false;
+        int nValue = 0, nDigits = 0;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            nValue = nValue * 10 + (*p - '0');
+            if (++nDigits > 3 || nValue > 255)
+                return false;
+        }
+        if (nDigits == 0)
+            return false;
+    }
+    return *p == '\0';
+}
+
 static bool IsLoopback(IN_ADDR addr)
 {
     const auto* pBytes = reinterpret_cast<const BYTE*>(&addr.S_addr);
@@ -102,7 +123,7 @@ LRESULT CProdletView::OnLocalHostResolved(WPARAM /*wParam*/, LPARAM lParam)
 void CProdletView::ValidateHostName()
 {
     m_strNewHost = m_cbHostNames.GetWindowText();
-    if (StartsWithDigit(m_strNewHost)) {
+    if (IsDottedQuad(m_strNewHost)) {
         ApplyInterval();
         return;
     }
@@ -262,7 +283,7 @@ SOCKET CProdletView::OpenSocket(const CString& strHostIn, const CString& strPort
     sa.sin_family = AF_INET_;
     sa.sin_port = CWinsock::htons(static_cast<WORD>(nPort));
     bool bHaveAddress = true;
-    if (StartsWithDigit(strHost)) {
+    if (IsDottedQuad(strHost)) {
         sa.sin_addr.S_addr = Winsock().inet_addr(strHost.c_str());
     } else {
         // The address of the last look-up; an entry that holds none (a look-up

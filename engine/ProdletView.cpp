@@ -8,8 +8,10 @@
 #include "platform/Clock.h"
 #include "platform/Random.h"
 
-#include <cmath>
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <string>
 
 IMPLEMENT_DYNCREATE(CProdletView)
 
@@ -182,52 +184,84 @@ void CProdletView::OnStart()
 }
 
 // The leading number of an interval text: white space skipped, an optional
-// sign, digits with an optional fraction and exponent, the rest ignored.
-// Independent of the process locale, so "1.5" is one and a half everywhere.
-static bool ParseLeadingNumber(const CString& strText, double& dValue)
+// sign, digits with an optional fraction and exponent, the rest ignored;
+// independent of the process locale, so "1.5" is one and a half everywhere.
+// It is read exactly, on its decimal digits: a binary double cannot hold most
+// decimal fractions, and minutes x 60 that land a hair below a whole second
+// would truncate to the second before ("2.05" would give 122 s, not 123).
+// nWhole is the number truncated toward zero (held at LLONG_MAX), nSecs the
+// number x 60 truncated, for numbers below a million minutes.
+struct INTERVAL_TEXT {
+    bool bNegative = false;
+    long long nWhole = 0;
+    long long nSecs = 0;
+};
+
+static bool ParseInterval(const CString& strText, INTERVAL_TEXT& number)
 {
     const char* p = strText.c_str();
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         ++p;
-    bool bNegative = false;
+    number = INTERVAL_TEXT{};
     if (*p == '+' || *p == '-')
-        bNegative = *p++ == '-';
+        number.bNegative = *p++ == '-';
 
-    double d = 0;
-    bool bDigits = false;
-    for (; *p >= '0' && *p <= '9'; ++p, bDigits = true)
-        d = d * 10 + (*p - '0');
-    if (*p == '.') {
-        double dScale = 0.1;
-        for (++p; *p >= '0' && *p <= '9'; ++p, bDigits = true, dScale /= 10)
-            d += (*p - '0') * dScale;
-    }
-    if (!bDigits)
+    std::string strDigits;  // every digit, the point left out
+    long long nPoint = 0;   // how many of them stand before the point
+    for (; *p >= '0' && *p <= '9'; ++p, ++nPoint)
+        strDigits += *p;
+    if (*p == '.')
+        for (++p; *p >= '0' && *p <= '9'; ++p)
+            strDigits += *p;
+    if (strDigits.empty())
         return false;
     if (*p == 'e' || *p == 'E') {
         const char* q = p + 1;
         bool bNegExp = false;
         if (*q == '+' || *q == '-')
             bNegExp = *q++ == '-';
-        if (*q >= '0' && *q <= '9') {
-            int nExp = 0;
-            for (; *q >= '0' && *q <= '9'; ++q)
-                nExp = nExp < 1000 ? nExp * 10 + (*q - '0') : nExp;
-            d *= std::pow(10.0, bNegExp ? -nExp : nExp);
-        }
+        long long nExp = 0;
+        for (; *q >= '0' && *q <= '9'; ++q)
+            nExp = nExp < 100000 ? nExp * 10 + (*q - '0') : nExp;
+        nPoint += bNegExp ? -nExp : nExp;
     }
-    dValue = bNegative ? -d : d;
+    size_t nLead = 0;
+    while (nLead < strDigits.size() && strDigits[nLead] == '0')
+        ++nLead;
+    strDigits.erase(0, nLead);
+    nPoint -= static_cast<long long>(nLead);
+    if (strDigits.empty())
+        return true;  // zero
+
+    if (nPoint > 18) {
+        number.nWhole = LLONG_MAX;
+        return true;
+    }
+    for (long long i = 0; i < nPoint; ++i)
+        number.nWhole = number.nWhole * 10 + (i < static_cast<long long>(strDigits.size()) ? strDigits[i] - '0' : 0);
+    if (number.nWhole >= 1000000)
+        return true;
+    // 60 x 0.fraction, truncated: the product's carry, worked from the last
+    // digit to the first. A fraction below 0.01 gives less than a second.
+    long long nCarry = 0;
+    if (nPoint > -2)
+        for (long long i = static_cast<long long>(strDigits.size()) - 1; i >= std::max(nPoint, 0LL); --i)
+            nCarry = ((strDigits[i] - '0') * 60 + nCarry) / 10;
+    // Digits that stood after the point, led by -nPoint zeros: one more
+    // division by ten for each of those zeros.
+    for (long long i = nPoint; i < 0; ++i)
+        nCarry /= 10;
+    number.nSecs = number.nWhole * 60 + nCarry;
     return true;
 }
 
 void CProdletView::ApplyInterval()
 {
     CString strText = m_editOften.GetWindowText();
-    double dMinutes = 0;
-    bool bNumber = ParseLeadingNumber(strText, dMinutes);
-    // Truncated toward zero, 1 to 60 inclusive; compared as a real number so
-    // a huge entry cannot overflow an int on its way.
-    bool bInRange = bNumber && dMinutes >= 1.0 && dMinutes < 61.0;
+    INTERVAL_TEXT number;
+    bool bNumber = ParseInterval(strText, number);
+    // Truncated toward zero, 1 to 60 inclusive.
+    bool bInRange = bNumber && !number.bNegative && number.nWhole >= 1 && number.nWhole <= 60;
 
     if (!bInRange && !m_bDebug) {
         StopRunning(TRUE);
@@ -237,9 +271,8 @@ void CProdletView::ApplyInterval()
     }
 
     m_strOften = strText;
-    if (m_bDebug)
-        dMinutes = 0.25;
-    m_nIntervalSecs = static_cast<int>(dMinutes * 60);
+    // Debug: a quarter of a minute, whatever was typed.
+    m_nIntervalSecs = m_bDebug ? 15 : static_cast<int>(number.nSecs);
     m_nTargetSecs = m_nIntervalSecs;
     m_nElapsed = m_nIntervalSecs - 1;
 

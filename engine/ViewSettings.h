@@ -4,6 +4,9 @@
 
 #include "settings/RegistrySettings.h"
 
+#include <utility>
+#include <vector>
+
 inline constexpr const char* kSettingsSection = "Settings";
 
 inline int ReadSettingInt(const char* pszName, int nDefault)
@@ -28,4 +31,11 @@ inline BOOL WriteSettingString(const char* pszName, const CString& strValue)
 {
     CRegistrySettings* pStore = GetAppSettings();
     return pStore ? pStore->WriteString(kSettingsSection, pszName, strValue.c_str()) : FALSE;
+}
+
+// Several values at once: one write of the settings file, or none if nothing changed.
+inline BOOL WriteSettingStrings(const std::vector<std::pair<CString, CString>>& values)
+{
+    CRegistrySettings* pStore = GetAppSettings();
+    return pStore ? pStore->WriteStrings(kSettingsSection, values) : FALSE;
 }

@@ -1,7 +1,5 @@
 #include "platform/HiveFile.h"
 
-#include <cstdio>
-
 namespace {
 
 const char s_szRoot[] = "HKEY_LOCAL_MACHINE";
@@ -12,43 +10,31 @@ char FoldCase(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch 
 
 BOOL IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\v' || ch == '\f'; }
 
-CString Trim(const CString& str)
+std::string_view Trim(std::string_view str)
 {
-    size_t nBegin = 0, nEnd = str.size();
-    while (nBegin < nEnd && IsBlank(str[nBegin]))
-        ++nBegin;
-    while (nEnd > nBegin && IsBlank(str[nEnd - 1]))
-        --nEnd;
-    return str.substr(nBegin, nEnd - nBegin);
+    while (!str.empty() && IsBlank(str.front()))
+        str.remove_prefix(1);
+    while (!str.empty() && IsBlank(str.back()))
+        str.remove_suffix(1);
+    return str;
 }
 
-std::vector<CString> SplitPath(const CString& strPath)
+std::vector<CString> SplitPath(std::string_view strPath)
 {
     std::vector<CString> parts;
     size_t nStart = 0;
     while (nStart <= strPath.size()) {
         size_t nEnd = strPath.find('\\', nStart);
-        if (nEnd == CString::npos)
+        if (nEnd == std::string_view::npos)
             nEnd = strPath.size();
         if (nEnd > nStart)
-            parts.push_back(strPath.substr(nStart, nEnd - nStart));
+            parts.emplace_back(strPath.substr(nStart, nEnd - nStart));
         nStart = nEnd + 1;
     }
     return parts;
 }
 
-CString JoinPath(const std::vector<CString>& parts, size_t nCount)
-{
-    CString str;
-    for (size_t i = 0; i < nCount && i < parts.size(); ++i) {
-        if (i)
-            str += '\\';
-        str += parts[i];
-    }
-    return str;
-}
-
-BOOL HasControlChar(const CString& str)
+BOOL HasControlChar(std::string_view str)
 {
     for (char ch : str)
         if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t')
@@ -56,9 +42,10 @@ BOOL HasControlChar(const CString& str)
     return FALSE;
 }
 
-CString Quote(const CString& str)
+void AppendQuoted(CString& strOut, const CString& str)
 {
-    CString strOut = "\"";
+    static const char s_szHex[] = "0123456789ABCDEF";
+    strOut += '"';
     for (char ch : str) {
         const unsigned char uch = static_cast<unsigned char>(ch);
         if (ch == '\\' || ch == '"') {
@@ -69,14 +56,14 @@ CString Quote(const CString& str)
         } else if (ch == '\r') {
             strOut += "\\r";
         } else if ((uch < 0x20 && ch != '\t') || uch == 0x7F) {
-            char szHex[8];
-            std::snprintf(szHex, sizeof(szHex), "\\x%02X", uch);
-            strOut += szHex;
+            strOut += "\\x";
+            strOut += s_szHex[uch >> 4];
+            strOut += s_szHex[uch & 0xF];
         } else {
             strOut += ch;
         }
     }
-    return strOut + "\"";
+    strOut += '"';
 }
 
 int HexDigit(char ch)
@@ -92,7 +79,7 @@ int HexDigit(char ch)
 // Reads a quoted text starting at str[nPos] == '"'; on success nPos is just
 // past the closing quote. An unknown escape keeps its backslash, so a
 // hand-written path like "C:\temp" still reads as written.
-BOOL Unquote(const CString& str, size_t& nPos, CString& strOut)
+BOOL Unquote(std::string_view str, size_t& nPos, CString& strOut)
 {
     strOut.clear();
     for (size_t i = nPos + 1; i < str.size(); ++i) {
@@ -129,13 +116,22 @@ BOOL Unquote(const CString& str, size_t& nPos, CString& strOut)
 }
 
 // The text ends at its first NUL, as a REG_SZ does.
-CString CutAtNul(const CString& str)
+void CutAtNul(CString& str)
 {
     const size_t nNul = str.find('\0');
-    return nNul == CString::npos ? str : str.substr(0, nNul);
+    if (nNul != CString::npos)
+        str.resize(nNul);
 }
 
 }  // namespace
+
+CString CHiveFile::Fold(std::string_view str)
+{
+    CString strFolded(str);
+    for (char& ch : strFolded)
+        ch = FoldCase(ch);
+    return strFolded;
+}
 
 BOOL CHiveFile::EqualNoCase(const CString& str1, const CString& str2)
 {
@@ -149,18 +145,25 @@ BOOL CHiveFile::EqualNoCase(const CString& str1, const CString& str2)
 
 CString CHiveFile::NormalizePath(const CString& strPath)
 {
-    const std::vector<CString> parts = SplitPath(strPath);
-    return JoinPath(parts, parts.size());
+    CString str;
+    for (const CString& strPart : SplitPath(strPath)) {
+        if (!str.empty())
+            str += '\\';
+        str += strPart;
+    }
+    return str;
 }
 
-int CHiveFile::Parse(const CString& strText)
+int CHiveFile::Parse(std::string_view strText)
 {
     m_keys.clear();
-    std::vector<CString> lines;
-    size_t nStart = strText.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (nStart < strText.size()) {
+    m_keyIndex.clear();
+    if (strText.substr(0, 3) == "\xEF\xBB\xBF")
+        strText.remove_prefix(3);
+    std::vector<std::string_view> lines;
+    for (size_t nStart = 0; nStart < strText.size();) {
         size_t nEnd = strText.find('\n', nStart);
-        if (nEnd == CString::npos)
+        if (nEnd == std::string_view::npos)
             nEnd = strText.size();
         lines.push_back(Trim(strText.substr(nStart, nEnd - nStart)));
         nStart = nEnd + 1;
@@ -169,25 +172,26 @@ int CHiveFile::Parse(const CString& strText)
     int nBad = 0;
     KEY* pKey = nullptr;  // null: values that follow belong to no key of ours
     for (size_t i = 0; i < lines.size(); ++i) {
-        const CString& strLine = lines[i];
+        const std::string_view strLine = lines[i];
         if (strLine.empty() || strLine[0] == ';' || strLine[0] == '#' || strLine == "REGEDIT4" ||
-            strLine.compare(0, 31, "Windows Registry Editor Version") == 0)
+            strLine.substr(0, 31) == "Windows Registry Editor Version")
             continue;
 
         if (strLine[0] == '[') {
             pKey = nullptr;
-            const CString strInner = strLine.size() >= 2 && strLine.back() == ']'
-                                         ? strLine.substr(1, strLine.size() - 2)
-                                         : CString();
+            const std::string_view strInner = strLine.size() >= 2 && strLine.back() == ']'
+                                                  ? strLine.substr(1, strLine.size() - 2)
+                                                  : std::string_view();
             const size_t nSlash = strInner.find('\\');
-            const CString strRoot = strInner.substr(0, nSlash);
-            const CString strPath = nSlash == CString::npos ? CString() : NormalizePath(strInner.substr(nSlash + 1));
+            const CString strRoot(strInner.substr(0, nSlash));
+            const CString strPath =
+                nSlash == std::string_view::npos ? CString() : NormalizePath(CString(strInner.substr(nSlash + 1)));
             if (!EqualNoCase(strRoot, s_szRoot) || HasControlChar(strPath)) {
                 ++nBad;
                 continue;
             }
-            CreateKey(strPath);
-            pKey = FindKey(strPath);
+            BOOL bNew = FALSE;
+            pKey = &ObtainKey(strPath, bNew);
             continue;
         }
 
@@ -201,7 +205,7 @@ int CHiveFile::Parse(const CString& strText)
             ++nBad;
             continue;
         }
-        value.strName = CutAtNul(value.strName);
+        CutAtNul(value.strName);
         while (nPos < strLine.size() && IsBlank(strLine[nPos]))
             ++nPos;
         if (nPos >= strLine.size() || strLine[nPos] != '=') {
@@ -211,23 +215,30 @@ int CHiveFile::Parse(const CString& strText)
         ++nPos;
         while (nPos < strLine.size() && IsBlank(strLine[nPos]))
             ++nPos;
+        BOOL bText = FALSE;
         if (nPos < strLine.size() && strLine[nPos] == '"') {
-            if (!Unquote(strLine, nPos, value.strData)) {
-                ++nBad;
+            size_t nEnd = nPos;
+            if (!Unquote(strLine, nEnd, value.strData)) {
+                ++nBad;  // cut off in the middle: nothing worth keeping
                 continue;
             }
-            value.strData = CutAtNul(value.strData);
-        } else {
+            // Anything after the closing quote makes it some other kind of
+            // line; it is kept as raw text below rather than dropped unseen.
+            bText = nEnd == strLine.size();
+            if (bText)
+                CutAtNul(value.strData);
+        }
+        if (!bText) {
             // Another type, perhaps continued over several lines with a
             // trailing backslash: kept as one line of raw text.
             value.bText = FALSE;
-            CString strRaw = strLine.substr(nPos);
+            CString strRaw(strLine.substr(nPos));
             while (!strRaw.empty() && strRaw.back() == '\\') {
                 strRaw.pop_back();
                 if (i + 1 < lines.size())
                     strRaw += lines[++i];
             }
-            value.strData = Trim(strRaw);
+            value.strData = CString(Trim(strRaw));
             if (value.strData.empty() || HasControlChar(value.strData)) {
                 ++nBad;
                 continue;
@@ -237,105 +248,129 @@ int CHiveFile::Parse(const CString& strText)
             ++nBad;
             continue;
         }
-        BOOL bFound = FALSE;
-        for (VALUE& old : pKey->values)
-            if (EqualNoCase(old.strName, value.strName)) {
-                old.bText = value.bText;
-                old.strData = value.strData;
-                bFound = TRUE;
-            }
-        if (!bFound)
-            pKey->values.push_back(value);
+        StoreValue(*pKey, std::move(value));
     }
     return nBad;
 }
 
 CString CHiveFile::Format() const
 {
-    CString strText = "REGEDIT4\n\n";
+    size_t nSize = 16;
+    for (const KEY& key : m_keys) {
+        nSize += key.strPath.size() + 32;
+        for (const VALUE& value : key.values)
+            nSize += value.strName.size() + value.strData.size() + 8;
+    }
+    CString strText;
+    strText.reserve(nSize + nSize / 8);
+    strText += "REGEDIT4\n\n";
     for (const KEY& key : m_keys) {
         if (key.strPath.empty() && key.values.empty())
             continue;
         strText += "[";
         strText += s_szRoot;
-        if (!key.strPath.empty())
-            strText += "\\" + key.strPath;
+        if (!key.strPath.empty()) {
+            strText += '\\';
+            strText += key.strPath;
+        }
         strText += "]\n";
         for (const VALUE& value : key.values) {
-            strText += value.strName.empty() ? CString("@") : Quote(value.strName);
-            strText += "=";
-            strText += value.bText ? Quote(value.strData) : value.strData;
-            strText += "\n";
+            if (value.strName.empty())
+                strText += '@';
+            else
+                AppendQuoted(strText, value.strName);
+            strText += '=';
+            if (value.bText) {
+                AppendQuoted(strText, value.strData);
+            } else {
+                // Raw text that begins with a quote would read as a text
+                // value on the name's line; on a continuation line it stays raw.
+                if (value.strData[0] == '"')
+                    strText += "\\\n  ";
+                strText += value.strData;
+            }
+            strText += '\n';
         }
-        strText += "\n";
+        strText += '\n';
     }
     return strText;
 }
 
 CHiveFile::KEY* CHiveFile::FindKey(const CString& strPath)
 {
-    for (KEY& key : m_keys)
-        if (EqualNoCase(key.strPath, strPath))
-            return &key;
-    return nullptr;
+    const auto it = m_keyIndex.find(Fold(strPath));
+    return it == m_keyIndex.end() ? nullptr : &m_keys[it->second];
 }
 
 const CHiveFile::KEY* CHiveFile::FindKey(const CString& strPath) const
 {
-    for (const KEY& key : m_keys)
-        if (EqualNoCase(key.strPath, strPath))
-            return &key;
-    return nullptr;
+    const auto it = m_keyIndex.find(Fold(strPath));
+    return it == m_keyIndex.end() ? nullptr : &m_keys[it->second];
 }
 
 CHiveFile::KEY& CHiveFile::AddKey(const CString& strPath)
 {
-    m_keys.push_back(KEY{strPath, {}});
+    m_keyIndex.emplace(Fold(strPath), m_keys.size());
+    m_keys.push_back(KEY{strPath, {}, {}});
     return m_keys.back();
+}
+
+// Every key above an existing one exists too, so the case of a new key's
+// upper parts comes from the keys already there, one level at a time.
+CHiveFile::KEY& CHiveFile::ObtainKey(const CString& strPath, BOOL& bNew)
+{
+    bNew = FALSE;
+    const std::vector<CString> parts = SplitPath(strPath);
+    if (parts.empty()) {
+        if (KEY* pRoot = FindKey(CString()))
+            return *pRoot;
+        return AddKey(CString());
+    }
+    CString strPrefix, strFolded;
+    size_t nKey = 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) {
+            strPrefix += '\\';
+            strFolded += '\\';
+        }
+        strFolded += Fold(parts[i]);
+        const auto it = m_keyIndex.find(strFolded);
+        if (it != m_keyIndex.end()) {
+            nKey = it->second;
+            strPrefix = m_keys[nKey].strPath;
+        } else {
+            strPrefix += parts[i];
+            nKey = m_keys.size();
+            AddKey(strPrefix);
+            bNew = i + 1 == parts.size();
+        }
+    }
+    return m_keys[nKey];
 }
 
 BOOL CHiveFile::KeyExists(const CString& strPath) const
 {
-    if (strPath.empty())
-        return TRUE;
-    for (const KEY& key : m_keys)
-        if (EqualNoCase(key.strPath.substr(0, strPath.size()), strPath) &&
-            (key.strPath.size() == strPath.size() || key.strPath[strPath.size()] == '\\'))
-            return TRUE;
-    return FALSE;
-}
-
-// Keys above a new one keep the case they were first written in.
-CString CHiveFile::ExistingCase(const CString& strPath) const
-{
-    std::vector<CString> parts = SplitPath(strPath);
-    size_t nSettled = 0;
-    for (const KEY& key : m_keys) {
-        const std::vector<CString> keyParts = SplitPath(key.strPath);
-        size_t n = 0;
-        while (n < parts.size() && n < keyParts.size() && EqualNoCase(parts[n], keyParts[n]))
-            ++n;
-        if (n > nSettled) {
-            for (size_t i = 0; i < n; ++i)
-                parts[i] = keyParts[i];
-            nSettled = n;
-        }
-    }
-    return JoinPath(parts, parts.size());
+    return strPath.empty() || FindKey(strPath) != nullptr;
 }
 
 BOOL CHiveFile::CreateKey(const CString& strPath)
 {
-    const BOOL bExisted = KeyExists(strPath);
-    const std::vector<CString> parts = SplitPath(ExistingCase(strPath));
-    if (parts.empty() && !FindKey(CString()))
-        AddKey(CString());
-    for (size_t n = 1; n <= parts.size(); ++n) {
-        const CString strPrefix = JoinPath(parts, n);
-        if (!FindKey(strPrefix))
-            AddKey(strPrefix);
+    BOOL bNew = FALSE;
+    ObtainKey(strPath, bNew);
+    return bNew;
+}
+
+void CHiveFile::StoreValue(KEY& key, VALUE&& value)
+{
+    const auto [it, bInserted] = key.index.emplace(Fold(value.strName), key.values.size());
+    if (bInserted) {
+        key.values.push_back(std::move(value));
+        return;
     }
-    return !bExisted;
+    // A name seen again (in any case): the later data wins, the first spelling stays.
+    VALUE& old = key.values[it->second];
+    old.bText = value.bText;
+    old.strData = std::move(value.strData);
 }
 
 const CHiveFile::VALUE* CHiveFile::FindValue(const CString& strPath, const CString& strName) const
@@ -343,28 +378,30 @@ const CHiveFile::VALUE* CHiveFile::FindValue(const CString& strPath, const CStri
     const KEY* pKey = FindKey(strPath);
     if (!pKey)
         return nullptr;
-    for (const VALUE& value : pKey->values)
-        if (EqualNoCase(value.strName, strName))
-            return &value;
-    return nullptr;
+    const auto it = pKey->index.find(Fold(strName));
+    return it == pKey->index.end() ? nullptr : &pKey->values[it->second];
+}
+
+BOOL CHiveFile::HasTextValue(const CString& strPath, const CString& strName, const CString& strText) const
+{
+    const VALUE* pValue = FindValue(strPath, strName);
+    return pValue && pValue->bText && pValue->strData == strText;
 }
 
 BOOL CHiveFile::SetTextValue(const CString& strPath, const CString& strName, const CString& strText)
 {
-    BOOL bChanged = FALSE;
-    if (!FindKey(strPath)) {
-        CreateKey(strPath);
-        bChanged = TRUE;
+    const BOOL bHadKey = FindKey(strPath) != nullptr;
+    BOOL bNew = FALSE;
+    KEY& key = ObtainKey(strPath, bNew);
+    const auto it = key.index.find(Fold(strName));
+    if (it != key.index.end()) {
+        VALUE& value = key.values[it->second];
+        if (value.bText && value.strData == strText)
+            return !bHadKey;
+        value.bText = TRUE;
+        value.strData = strText;
+        return TRUE;
     }
-    KEY* pKey = FindKey(strPath);
-    for (VALUE& value : pKey->values)
-        if (EqualNoCase(value.strName, strName)) {
-            if (value.bText && value.strData == strText)
-                return bChanged;
-            value.bText = TRUE;
-            value.strData = strText;
-            return TRUE;
-        }
-    pKey->values.push_back(VALUE{strName, TRUE, strText});
+    StoreValue(key, VALUE{strName, TRUE, strText});
     return TRUE;
 }

@@ -23,6 +23,9 @@ PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-d
 # finds the binaries with file) and the checkers of the installed files.
 PRODLET_PACKAGE_PACKAGES="dpkg-dev file desktop-file-utils appstream man-db libxml2-utils"
 
+# For scripts/fuzz.sh: clang and its libFuzzer runtime.
+PRODLET_FUZZ_PACKAGES="clang libclang-rt-14-dev"
+
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()
 {

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -214,4 +217,22 @@ TEST_F(AppTest, ShutdownButtonEndsTheProgramInOrder)
     EXPECT_EQ(m_trayMessages.back(), NIM_DELETE);
     EXPECT_EQ(app.ExitInstance(), 0);
     EXPECT_EQ(GetAppSettings(), nullptr);
+}
+
+TEST_F(AppTest, AFailedSaveIsShownOnceFromTheMessageLoop)
+{
+    // A folder where the settings file should be: the first run cannot even make its key.
+    std::filesystem::create_directory(m_files.HivePath());
+    CProdletApp app;
+    ASSERT_TRUE(Start(app));
+    EXPECT_TRUE(m_boxes.empty());  // not in the middle of the write that failed
+    AfxPumpMessages();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], "Prodlet: Cannot save settings to " + m_files.HivePath() + ": " + std::strerror(EISDIR));
+
+    // Later failures of the run stay quiet.
+    View(app)->SaveHostNames("a.test");
+    AfxPumpMessages();
+    EXPECT_EQ(m_boxes.size(), 1u);
+    Exit(app);
 }

@@ -1,6 +1,7 @@
 // The host-name list: defaults, loading with its selection rules, and how a
 // name that connected joins the stored list.
 #include "tests/engine/EngineFixture.h"
+#include "tests/platform/WriteCounter.h"
 
 using HostNames = EngineTest;
 
@@ -76,16 +77,37 @@ TEST_F(HostNames, NegativeSelectionSelectsNothing)
     EXPECT_EQ(v.m_strCurrentHost, "");
 }
 
-TEST_F(HostNames, AnEntryOfTwoHundredSixtyCharactersEndsTheList)
+TEST_F(HostNames, AnEntryOfAnyLengthStaysInTheListAsStored)
 {
+    // Longer than any host name may be (253): still no gap in the list.
     Store("ComboName0", "a.test");
     Store("ComboName1", std::string(259, 'b'));
     Store("ComboName2", std::string(260, 'c'));
-    Store("ComboName3", "d.test");
+    Store("ComboName3", std::string(1000, 'd'));
+    Store("ComboName4", "e.test");
     CProdletView& v = MakeView();
-    std::vector<std::string> entries = Entries(v);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1], std::string(259, 'b'));
+    EXPECT_EQ(Entries(v), (std::vector<std::string>{"a.test", std::string(259, 'b'), std::string(260, 'c'),
+                                                    std::string(1000, 'd'), "e.test"}));
+}
+
+TEST_F(HostNames, SaveWritesTheSettingsFileOnceOrNotAtAll)
+{
+    Store("Often", "25");
+    for (int i = 0; i < 300; ++i)
+        Store(("ComboName" + std::to_string(i)).c_str(), "host" + std::to_string(i) + ".test");
+    Store("ComboNameSel", "5");
+    CProdletView& v = MakeView();
+    v.m_strOften = "25";
+    CWriteCounter writes(m_files);
+
+    v.SaveHostNames("HOST5.test");  // nothing new to store
+    EXPECT_EQ(writes.Take(), 0);
+    v.SaveHostNames("new.test");
+    EXPECT_EQ(writes.Take(), 2);  // one temporary file, renamed into place
+    EXPECT_EQ(Stored("ComboName300"), "new.test");
+    EXPECT_EQ(Stored("ComboNameSel"), "300");
+    EXPECT_EQ(Stored("ComboName299"), "host299.test");
+    EXPECT_EQ(v.m_nHostSel, 300);
 }
 
 TEST_F(HostNames, SaveAppendsANewNameAndSelectsIt)

@@ -489,3 +489,32 @@ TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
     m_net.DeliverEvent(v.m_socket, FD_READ);
     EXPECT_EQ(v.m_nSuccesses, 1);
 }
+
+TEST_F(ProbeCycle, OnlyAWholeDottedQuadIsTakenAsAnAddress)
+{
+    Store("Often", "1");
+    for (const char* pszName : {"9gag.example", "1nvalid.example", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4x",
+                                "1234.1.1.1", "1..2.3"}) {
+        Store("ComboName0", pszName);
+        MakeView();
+        StartCounting("10.1.2.3", "192.0.2.44");
+        ASSERT_FALSE(m_net.m_lookups.empty());
+        EXPECT_EQ(m_net.m_lookups.back().strName, pszName);
+        EXPECT_EQ(m_net.m_lookups.back().nMsg, static_cast<UINT>(WM_HOST_RESOLVED)) << pszName;
+        m_net.m_connects.clear();
+        Tick();
+        ASSERT_EQ(m_net.m_connects.size(), 1u) << pszName;
+        EXPECT_EQ(m_net.m_connects[0], "192.0.2.44:80") << pszName;
+    }
+    for (const char* pszAddress : {"192.0.2.7", "203.0.113.255", "0.0.0.0"}) {
+        Store("ComboName0", pszAddress);
+        MakeView();
+        const size_t nLookups = m_net.m_lookups.size();
+        StartCounting("10.1.2.3", "192.0.2.44");
+        EXPECT_EQ(m_net.m_lookups.size(), nLookups + 1) << pszAddress;  // only the machine's own name
+        m_net.m_connects.clear();
+        Tick();
+        ASSERT_EQ(m_net.m_connects.size(), 1u) << pszAddress;
+        EXPECT_EQ(m_net.m_connects[0], std::string(pszAddress) + ":80");
+    }
+}

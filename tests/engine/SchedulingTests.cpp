@@ -114,6 +114,32 @@ TEST_F(Scheduling, ApplyIntervalAcceptsOneToSixtyTruncatingFractions)
     EXPECT_TRUE(m_boxes.empty());
 }
 
+TEST_F(Scheduling, EveryIntervalIsItsExactNumberOfSecondsTruncated)
+{
+    CProdletView& v = MakeView();
+    // Every entry with two decimals: minutes x 60, truncated, to the second.
+    for (int nMinutes = 1; nMinutes <= 60; ++nMinutes)
+        for (int nHundredths = 0; nHundredths < 100; ++nHundredths) {
+            const std::string strText = AfxFormat("%d.%02d", nMinutes, nHundredths);
+            v.m_editOften.SetWindowText(strText);
+            v.ApplyInterval();
+            EXPECT_EQ(v.m_nIntervalSecs, nMinutes * 60 + nHundredths * 60 / 100) << strText;
+        }
+    const struct {
+        const char* pszText;
+        int nSecs;
+    } cases[] = {{"2.35", 141},     {"2.05", 123}, {"32.05", 1923}, {"0.5e1", 300},
+                 {"1.5E+1", 900},   {"6e1", 3600}, {"600e-1", 3600}, {"1.01666666666666667", 61},
+                 {"1.0166666666666666", 60},       {"60.99999999999999999999", 3659}, {"\t+2.35abc", 141},
+                 {"1.", 60},        {"001.50", 90}};
+    for (const auto& c : cases) {
+        v.m_editOften.SetWindowText(c.pszText);
+        v.ApplyInterval();
+        EXPECT_EQ(v.m_nIntervalSecs, c.nSecs) << c.pszText;
+    }
+    EXPECT_TRUE(m_boxes.empty());
+}
+
 TEST_F(Scheduling, ApplyIntervalRejectsOutOfRangeAndRestoresLastText)
 {
     CProdletView& v = MakeView();
@@ -121,7 +147,8 @@ TEST_F(Scheduling, ApplyIntervalRejectsOutOfRangeAndRestoresLastText)
     v.ApplyInterval();
     ASSERT_EQ(v.m_nIntervalSecs, 300);
 
-    for (const char* pszBad : {"0", "61", "-5", "abc", "", "0.99", "1e300", ". 5"}) {
+    for (const char* pszBad :
+         {"0", "61", "-5", "abc", "", "0.99", "1e300", ". 5", "0.99999999999999999999", "61e0", "-0.5", "1e-300"}) {
         m_boxes.clear();
         v.m_editOften.SetWindowText(pszBad);
         v.ApplyInterval();

@@ -1,5 +1,6 @@
 #include "platform/HiveFile.h"
 #include "platform/Registry.h"
+#include "tests/platform/RegistryHelpers.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -12,58 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-LONG SetText(HKEY hKey, const char* pszName, const CString& strText)
-{
-    return RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strText.c_str()),
-                          static_cast<DWORD>(strText.size() + 1));
-}
-
-LONG QueryText(HKEY hKey, const char* pszName, CString& strText)
-{
-    char szBuf[4096];
-    DWORD cb = sizeof(szBuf);
-    DWORD dwType = REG_NONE;
-    const LONG lResult = RegQueryValueExA(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(szBuf), &cb);
-    if (lResult == ERROR_SUCCESS) {
-        EXPECT_EQ(dwType, REG_SZ);
-        EXPECT_EQ(szBuf[cb - 1], '\0');
-        strText.assign(szBuf, cb - 1);
-    }
-    return lResult;
-}
-
-HKEY Create(const char* pszPath, DWORD* pdwDisposition = nullptr)
-{
-    HKEY hKey = 0;
-    DWORD dwDisposition = 0;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, pszPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                              &hKey, &dwDisposition),
-              ERROR_SUCCESS);
-    if (pdwDisposition)
-        *pdwDisposition = dwDisposition;
-    return hKey;
-}
-
-// The value's text, or "<missing>".
-CString Read(const char* pszPath, const char* pszName)
-{
-    HKEY hKey = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszPath, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<no key>";
-    CString strText;
-    const LONG lResult = QueryText(hKey, pszName, strText);
-    RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS ? strText : "<missing>";
-}
-
-BOOL Write(const char* pszPath, const char* pszName, const CString& strText)
-{
-    const HKEY hKey = Create(pszPath);
-    const LONG lResult = SetText(hKey, pszName, strText);
-    RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS;
-}
 
 class CEnvGuard {
 public:
@@ -288,6 +237,7 @@ TEST(HiveFormat, ReadsSeeWhatAnotherInstanceWrote)
     EXPECT_TRUE(Write("K", "v", "old"));
     HKEY hKey = 0;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    // Edited in place, as a text editor might: the size tells it changed.
     files.Dir().Write("registry.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"new\"\n");
     CString strText;
     EXPECT_EQ(QueryText(hKey, "v", strText), ERROR_SUCCESS);
@@ -306,7 +256,7 @@ TEST(HiveRecovery, HiveCutAtEveryByteIsReadAndRepairedByTheNextWrite)
 
     for (size_t nCut = 0; nCut <= strFull.size(); ++nCut) {
         SCOPED_TRACE("cut at " + std::to_string(nCut));
-        files.Dir().Write("registry.reg", strFull.substr(0, nCut));
+        ReplaceHiveFile(files, strFull.substr(0, nCut));
         const CString strOften = Read("Software\\Maker\\App\\Settings", "Often");
         EXPECT_TRUE(strOften == "25" || strOften == "<missing>" || strOften == "<no key>") << strOften;
         Read("Software\\Maker\\App\\Settings", "Quoted");

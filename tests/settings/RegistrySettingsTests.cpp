@@ -1,4 +1,5 @@
 #include "settings/RegistrySettings.h"
+#include "tests/settings/SettingsFixture.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -8,54 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace {
-
-const char s_szBase[] = "Software\\Quorvane Software\\Prodlet";
-const char s_szSettings[] = "Software\\Quorvane Software\\Prodlet\\Settings";
-
-// The value's text as the registry has it, or "<missing>".
-CString Raw(const CString& strPath, const char* pszName)
-{
-    HKEY hKey = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strPath.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<no key>";
-    char szBuf[2048];
-    DWORD cb = sizeof(szBuf);
-    const LONG lResult = RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szBuf), &cb);
-    RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS ? CString(szBuf, cb - 1) : CString("<missing>");
-}
-
-BOOL KeyExists(const CString& strPath)
-{
-    HKEY hKey = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strPath.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return FALSE;
-    RegCloseKey(hKey);
-    return TRUE;
-}
-
-class SettingsStore : public testing::Test {
-protected:
-    // What application start-up does: make the base key, import on its first run.
-    DWORD StartUp()
-    {
-        HKEY hKey = 0;
-        DWORD dwDisposition = 0;
-        if (!m_store.CreateBaseKey(hKey, dwDisposition, HKEY_LOCAL_MACHINE, s_szBase))
-            return 0;
-        if (dwDisposition == REG_CREATED_NEW_KEY)
-            m_store.ImportIniFile(hKey);
-        RegCloseKey(hKey);
-        return dwDisposition;
-    }
-    void WriteIni(const CString& strText) { m_files.Dir().Write("Prodlet.INI", strText); }
-
-    CScopedPlatformFiles m_files;
-    CRegistrySettings m_store;
-};
-
-}  // namespace
 
 TEST_F(SettingsStore, FirstRunCreatesTheBaseKeyAndImportsLaterRunsDoNot)
 {
@@ -128,17 +81,19 @@ TEST_F(SettingsStore, NumbersIgnoreTheProcessLocale)
     std::setlocale(LC_ALL, strOld.c_str());
 }
 
-TEST_F(SettingsStore, TextsOf260CharactersOrMoreReadAsMissing)
+TEST_F(SettingsStore, TextsOfAnyLengthReadWhole)
 {
     StartUp();
-    const CString str259(259, 'x');
-    EXPECT_TRUE(m_store.WriteString("Settings", "s", str259.c_str()));
-    EXPECT_EQ(m_store.ReadString("Settings", "s", "dflt"), str259);
-    EXPECT_TRUE(m_store.WriteString("Settings", "s", (str259 + "y").c_str()));
-    EXPECT_EQ(Raw(s_szSettings, "s"), str259 + "y");
-    EXPECT_EQ(m_store.ReadString("Settings", "s", "dflt"), "dflt");
+    for (size_t nLength : {259u, 260u, 261u, 4000u, 100000u}) {
+        const CString strText(nLength, 'x');
+        EXPECT_TRUE(m_store.WriteString("Settings", "s", strText.c_str()));
+        EXPECT_EQ(m_store.ReadString("Settings", "s", "dflt"), strText) << nLength;
+    }
+    // A number padded past the old buffer reads as a number, held at the largest int.
     EXPECT_TRUE(m_store.WriteString("Settings", "n", ("4" + CString(259, '0')).c_str()));
-    EXPECT_EQ(m_store.ReadInt("Settings", "n", 8), 8);
+    EXPECT_EQ(m_store.ReadInt("Settings", "n", 8), INT_MAX);
+    EXPECT_TRUE(m_store.WriteString("Settings", "n", (CString(300, ' ') + "17").c_str()));
+    EXPECT_EQ(m_store.ReadInt("Settings", "n", 8), 17);
 }
 
 TEST_F(SettingsStore, ValuesOfOtherTypesReadAsMissing)
@@ -195,26 +150,29 @@ TEST_F(SettingsStore, IniSectionAndValueLinesFollowTheirRules)
     EXPECT_EQ(m_files.HiveText().find("Settings  "), CString::npos);
 }
 
-TEST_F(SettingsStore, IniLinesLongerThan519CharactersArePieces)
+TEST_F(SettingsStore, IniLinesOfAnyLengthAreOneLine)
 {
-    const CString strFirst = "a=" + CString(517, 'b');  // exactly one piece
-    WriteIni("[Settings]\n" + strFirst + "c=" + CString(10, 'd') + "\n" + "e=" + CString(600, 'f') + "\n");
+    // Lines whose 520th character starts what would read as a line of its own.
+    const CString strLong = "Long=" + CString(514, 'x');
+    const CString strNote = "Note=" + CString(514, 'y');
+    WriteIni("[Settings]\n" + strLong + "[Other]\n" + "Ignore=0\n" + strNote + "Debug=1\n" + "Huge=" +
+             CString(100000, 'z') + "\n");
     StartUp();
-    EXPECT_EQ(Raw(s_szSettings, "a"), CString(517, 'b'));
-    EXPECT_EQ(Raw(s_szSettings, "c"), CString(10, 'd'));
-    EXPECT_EQ(Raw(s_szSettings, "e"), CString(517, 'f'));  // the rest has no "=" and is dropped
-    EXPECT_EQ(Raw(s_szSettings, ""), "<missing>");  // a piece cut one later would start "=ddd..."
+    EXPECT_EQ(Raw(s_szSettings, "Long"), CString(514, 'x') + "[Other]");
+    EXPECT_EQ(Raw(s_szSettings, "Ignore"), "0");
+    EXPECT_FALSE(KeyExists(CString(s_szBase) + "\\Other"));
+    EXPECT_EQ(Raw(s_szSettings, "Note"), CString(514, 'y') + "Debug=1");
+    EXPECT_EQ(Raw(s_szSettings, "Debug"), "<missing>");
+    EXPECT_EQ(m_store.ReadString("Settings", "Huge", ""), CString(100000, 'z'));
 }
 
 TEST_F(SettingsStore, MissingIniFileImportsNothing)
 {
-    HKEY hKey = 0;
-    DWORD dwDisposition = 0;
-    ASSERT_TRUE(m_store.CreateBaseKey(hKey, dwDisposition, HKEY_LOCAL_MACHINE, s_szBase));
-    const CString strHive = m_files.HiveText();
-    m_store.ImportIniFile(hKey);
-    RegCloseKey(hKey);
-    EXPECT_EQ(m_files.HiveText(), strHive);
+    EXPECT_EQ(StartUp(), REG_CREATED_NEW_KEY);
+    EXPECT_EQ(m_files.HiveText(), "REGEDIT4\n\n"
+                                  "[HKEY_LOCAL_MACHINE\\Software]\n\n"
+                                  "[HKEY_LOCAL_MACHINE\\Software\\Quorvane Software]\n\n"
+                                  "[HKEY_LOCAL_MACHINE\\Software\\Quorvane Software\\Prodlet]\n\n");
 }
 
 TEST_F(SettingsStore, ImportStopsAtASectionThatCannotBeCreated)
