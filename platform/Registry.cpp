@@ -62,12 +62,13 @@ struct FILE_ERROR {
 };
 
 // Everything below is guarded by s_mutex; the public calls take it once.
-std::mutex s_mutex;
-std::map<HKEY, OPEN_KEY> s_openKeys;
+// Made once and never destroyed, like every global of the platform.
+std::mutex& s_mutex = *new std::mutex;
+std::map<HKEY, OPEN_KEY>& s_openKeys = *new std::map<HKEY, OPEN_KEY>;
 HKEY s_hNextKey = 0x1000;  // never reused, so a closed handle stays invalid
-std::map<HANDLE, TRANSACTION> s_transactions;
+std::map<HANDLE, TRANSACTION>& s_transactions = *new std::map<HANDLE, TRANSACTION>;
 HANDLE s_hNextTransaction = 0x7000;
-HIVE_CACHE s_cache;
+HIVE_CACHE& s_cache = *new HIVE_CACHE;
 std::set<CString> s_cleanedHives;  // hives whose leftovers this process has removed
 pid_t s_cleanedPid = 0;
 thread_local FILE_ERROR t_lastFileError;

@@ -11,7 +11,7 @@ const char s_szAppName[] = "Prodlet";  // the application title; names the seed 
 const DWORD s_cbValueBuffer = 260;  // enough for every value the program writes itself
 
 CRegistrySettings* s_pAppSettings = nullptr;
-SettingsFailureReporter s_fnReportFailure;
+SettingsFailureReporter& s_fnReportFailure = *new SettingsFailureReporter;  // never destroyed
 BOOL s_bFailureReported = FALSE;
 
 BOOL IsWhite(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f'; }
