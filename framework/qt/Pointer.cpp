@@ -107,10 +107,11 @@ void CQtPort::SetMouseCapture(AFX_PORTWND pw)
     QWidget* pWidget = WidgetOf(pw);
     if (ptr.pGrabber == pWidget)
         return;
-    if (!ptr.pGrabber.isNull())
+    if (!ptr.pGrabber.isNull() && QWidget::mouseGrabber() == ptr.pGrabber)
         ptr.pGrabber->releaseMouse();
     ptr.pGrabber = pWidget;
-    if (pWidget != nullptr)
+    // The offscreen platform (tests) has no mouse to grab and says so on the console.
+    if (pWidget != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen"))
         pWidget->grabMouse();
 }
 
