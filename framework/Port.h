@@ -150,7 +150,7 @@ public:
     virtual CPoint CursorPos() = 0;
     virtual void ShowWaitCursor(BOOL bShow) = 0;
 
-    // ---- hyperlink statics and the desktop's opener (added with the About box)
+    // ---- statics that act as links, the pointer and the desktop's opener
     // A static with SS_NOTIFY reports mouse moves (AfxPortMouseMove) and
     // presses (AfxPortMouseDown); without it the mouse passes through it.
     // Every static asks AfxPortStaticLook before it draws.

@@ -73,7 +73,7 @@ public:
     CString FileDialog(BOOL bOpen, const CString& strCaption) override;
 
     // ---- hyperlink statics (Statics.cpp), the pointer (Pointer.cpp) and the
-    // desktop's opener (Desktop.cpp), added with the About box
+    // desktop's opener (Desktop.cpp)
     void SetStaticNotify(AFX_PORTWND pw, BOOL bNotify) override;
     CRect GetClientRect(AFX_PORTWND pw) override;
     void GetFont(AFX_PORTWND pw, LOGFONT& lf) override;
