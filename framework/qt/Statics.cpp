@@ -62,28 +62,32 @@ class CStaticHooks : public QObject {
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override
     {
-        auto* pLabel = static_cast<QLabel*>(pObject);
+        // Events come also while the label is being destroyed, when it is a
+        // QLabel no more: only the cases below look at it, each as what it is then.
         switch (pEvent->type()) {
         case QEvent::Paint: {
+            auto* pLabel = qobject_cast<QLabel*>(pObject);
             AFX_STATICLOOK look;
+            if (pLabel == nullptr)
+                return false;
             if (!AfxPortStaticLook(PortOf(pLabel), look))
                 return false;  // the usual look
             DrawLook(pLabel, look);
             return true;
         }
         case QEvent::MouseMove:
-            if (Notifies(pLabel) || MouseCaptureWidget() == pLabel) {
-                const QPoint pt = static_cast<QMouseEvent*>(pEvent)->globalPosition().toPoint();
-                AfxPortMouseMove(PortOf(pLabel), CPoint{pt.x(), pt.y()});
-            }
+        case QEvent::MouseButtonPress: {
+            auto* pWidget = qobject_cast<QWidget*>(pObject);
+            auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+            if (pWidget == nullptr || !(Notifies(pWidget) || MouseCaptureWidget() == pWidget))
+                return false;
+            const QPoint pt = pMouse->globalPosition().toPoint();
+            if (pEvent->type() == QEvent::MouseMove)
+                AfxPortMouseMove(PortOf(pWidget), CPoint{pt.x(), pt.y()});
+            else if (pMouse->button() == Qt::LeftButton)
+                AfxPortMouseDown(PortOf(pWidget), CPoint{pt.x(), pt.y()});
             return false;
-        case QEvent::MouseButtonPress:
-            if (static_cast<QMouseEvent*>(pEvent)->button() == Qt::LeftButton &&
-                (Notifies(pLabel) || MouseCaptureWidget() == pLabel)) {
-                const QPoint pt = static_cast<QMouseEvent*>(pEvent)->globalPosition().toPoint();
-                AfxPortMouseDown(PortOf(pLabel), CPoint{pt.x(), pt.y()});
-            }
-            return false;
+        }
         default:
             return false;
         }
