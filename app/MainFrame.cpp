@@ -1,12 +1,18 @@
 #include "app/MainFrame.h"
 
 #include "engine/ProdletView.h"
+#include "res/resource.h"
 
 IMPLEMENT_DYNCREATE(CMainFrame)
 
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_WM_CLOSE(&CMainFrame::OnClose)
     ON_WM_GETMINMAXINFO(&CMainFrame::OnGetMinMaxInfo)
+    // Each opens the manual: our help is one HTML page.
+    ON_COMMAND(ID_HELP_FINDER, &CFrameWnd::OnHelpFinder)
+    ON_COMMAND(ID_HELP, &CFrameWnd::OnHelp)
+    ON_COMMAND(ID_CONTEXT_HELP, &CFrameWnd::OnContextHelp)
+    ON_COMMAND(ID_DEFAULT_HELP, &CFrameWnd::OnHelpFinder)
 END_MESSAGE_MAP()
 
 CREATESTRUCT CMainFrame::CentredGeometry(int cxScreen, int cyScreen)

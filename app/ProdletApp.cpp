@@ -6,9 +6,11 @@
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
+#include "platform/Clock.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CProdletApp, CWinApp)
+    ON_COMMAND(ID_APP_ABOUT, &CProdletApp::OnAppAbout)
     ON_COMMAND(ID_FILE_NEW, &CWinApp::OnFileNew)
     ON_COMMAND(ID_FILE_OPEN, &CWinApp::OnFileOpen)
 END_MESSAGE_MAP()
@@ -69,4 +71,32 @@ int CProdletApp::ExitInstance()
     }
     SetSettingsFailureReporter(nullptr);
     return CWinApp::ExitInstance();
+}
+
+CString TimeSinceLaunchText(DWORD dwLaunchTick, DWORD dwNowTick)
+{
+    // Unsigned 32-bit: one wrap of the counter (49.7 days) still subtracts right.
+    const DWORD dwSeconds = (dwNowTick - dwLaunchTick) / 1000;
+    if (dwSeconds < 120)
+        return AfxFormat("%d seconds", static_cast<int>(dwSeconds));
+    return AfxFormat("%d minutes", static_cast<int>(dwSeconds / 60));
+}
+
+void CProdletApp::OnAppAbout()
+{
+    CAboutDlg aboutDlg(m_bMailLinkVisited, m_bWebLinkVisited);
+    RunAboutDlg(aboutDlg);
+}
+
+void CProdletApp::RunAboutDlg(CAboutDlg& dlg)
+{
+    auto* pFrame = dynamic_cast<CFrameWnd*>(m_pMainWnd);
+    // Both routes to the command come through the view, so it is there; the
+    // box still opens, with empty texts, should it ever not be.
+    if (auto* pView = dynamic_cast<CProdletView*>(pFrame != nullptr ? pFrame->GetActiveView() : nullptr)) {
+        dlg.m_strIpAddress = pView->m_strLocalIP;
+        dlg.m_strTimeSinceLaunch = TimeSinceLaunchText(pView->m_dwLaunchTick, GetTickCount());
+    }
+    // Fixed for as long as the box is open, though the engine runs on.
+    dlg.DoModal();
 }

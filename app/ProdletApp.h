@@ -3,6 +3,7 @@
 
 #include "framework/WinApp.h"
 #include "settings/RegistrySettings.h"
+#include "ui/AboutDlg.h"
 
 #include <memory>
 
@@ -14,13 +15,25 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+    // The About command (also the view's, which passes it here): the About
+    // box with the view's local address and the time since launch.
+    void OnAppAbout();
+    // The command's steps around a dialog the caller made: the handler passes
+    // its own, tests one they can reach while it is open.
+    void RunAboutDlg(CAboutDlg& dlg);
+
     // The one settings store, from the first step of start-up to the exit step.
     std::unique_ptr<CRegistrySettings> m_pSettings;
+    // Whether the About box's links were followed in this run; never stored.
     BOOL m_bMailLinkVisited = FALSE;
     BOOL m_bWebLinkVisited = FALSE;
 
     DECLARE_MESSAGE_MAP()
 };
+
+// The About box's time since launch: whole seconds below two minutes, then
+// whole minutes; the tick counter may have wrapped in between.
+CString TimeSinceLaunchText(DWORD dwLaunchTick, DWORD dwNowTick);
 
 // Where the program keeps its settings below HKEY_LOCAL_MACHINE.
 CString ProdletBaseKeyPath(const CString& strAppName);

@@ -30,6 +30,9 @@ using HWND = HWND__*;
 struct AFX_ICON;
 using HICON = const AFX_ICON*;
 
+struct AFX_CURSOR;
+using HCURSOR = const AFX_CURSOR*;
+
 struct CPoint {
     int x = 0;
     int y = 0;
@@ -79,6 +82,20 @@ constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_APP = 0x8000;
+constexpr UINT WM_CTLCOLOR = 0x0019;  // the colour request, as its reflection names it
+constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_GETFONT = 0x0031;
+constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
+// A notification a control's parent hands back to the control itself
+// (reflection) arrives as WM_REFLECT_BASE + the message.
+constexpr UINT WM_REFLECT_BASE = 0xBC00;
+
+// Key and button flags of mouse messages.
+constexpr UINT MK_LBUTTON = 0x0001;
+constexpr UINT MK_RBUTTON = 0x0002;
+
+// Notifications of static controls (the high word of WM_COMMAND's wParam).
+constexpr WORD STN_CLICKED = 0;
 
 // Show states.
 constexpr int SW_HIDE = 0;
@@ -112,6 +129,18 @@ constexpr DWORD ES_RIGHT = 0x0002;
 constexpr DWORD SS_LEFT = 0x0000;
 constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_RIGHT = 0x0002;
+// The static's type is its style's low bits; everything above SS_RIGHT draws
+// no text: icons, rectangles and frames.
+constexpr DWORD SS_TYPEMASK = 0x001F;
+constexpr DWORD SS_ICON = 0x0003;
+constexpr DWORD SS_BLACKRECT = 0x0004;
+constexpr DWORD SS_BLACKFRAME = 0x0007;
+constexpr DWORD SS_GRAYFRAME = 0x0008;
+constexpr DWORD SS_ETCHEDFRAME = 0x0012;
+constexpr DWORD SS_NOTIFY = 0x0100;  // the static reports clicks and takes the mouse
+
+// Indexes of GetWindowLong and SetWindowLong.
+constexpr int GWL_STYLE = -16;
 
 // Compiler-specific attributes, in one place.
 #if defined(__GNUC__) || defined(__clang__)

@@ -293,6 +293,7 @@ CWinApp::CWinApp()
     // Programs that set their resources later get the name in AfxWinMain.
     if (AfxGetResources())
         AfxLoadString(kIdsAppTitle, m_pszAppName);
+    m_pszHelpFilePath = AfxDefaultHelpFilePath();
 }
 
 CWinApp::~CWinApp()

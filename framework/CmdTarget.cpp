@@ -34,6 +34,14 @@ LRESULT CCmdTarget::CallHandler(const AFX_MSGMAP_ENTRY* pEntry, WPARAM wParam, L
     case AfxSig_vMMI:
         (this->*pEntry->fn.pfn_vMMI)(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
+    case AfxSig_vwp:
+        // Coordinates are signed 16-bit: a captured mouse reports points left of or above the window.
+        (this->*pEntry->fn.pfn_vwp)(static_cast<UINT>(wParam), CPoint{static_cast<std::int16_t>(LOWORD(lParam)),
+                                                                     static_cast<std::int16_t>(HIWORD(lParam))});
+        return 0;
+    case AfxSig_hDu:
+        return reinterpret_cast<LRESULT>(
+            (this->*pEntry->fn.pfn_hDu)(reinterpret_cast<CDC*>(wParam), static_cast<UINT>(lParam)));
     case AfxSig_end:
         break;
     }

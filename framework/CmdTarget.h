@@ -6,6 +6,8 @@
 #include "AfxTypes.h"
 
 class CCmdTarget;
+class CDC;
+struct AFX_GDIOBJECT;
 using AFX_PMSG = void (CCmdTarget::*)();
 
 enum AfxSig {
@@ -14,6 +16,8 @@ enum AfxSig {
     AfxSig_vu,      // void OnTimer(UINT nIDEvent)
     AfxSig_lwl,     // LRESULT OnXxx(WPARAM, LPARAM)
     AfxSig_vMMI,    // void OnGetMinMaxInfo(MINMAXINFO*)
+    AfxSig_vwp,     // void OnMouseMove(UINT nFlags, CPoint point)
+    AfxSig_hDu,     // HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)
 };
 
 // The handler of an entry; nSig names the member that is set. A union rather
@@ -23,6 +27,8 @@ union AFX_MSGFN {
     void (CCmdTarget::*pfn_vu)(UINT);
     LRESULT (CCmdTarget::*pfn_lwl)(WPARAM, LPARAM);
     void (CCmdTarget::*pfn_vMMI)(MINMAXINFO*);
+    void (CCmdTarget::*pfn_vwp)(UINT, CPoint);
+    const AFX_GDIOBJECT* (CCmdTarget::*pfn_hDu)(CDC*, UINT);
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -64,6 +70,16 @@ private:
 #define ON_WM_CLOSE(fn) {WM_CLOSE, 0, AfxSig_vv, {.pfn_vv = static_cast<void (CCmdTarget::*)()>(fn)}},
 #define ON_WM_GETMINMAXINFO(fn) \
     {WM_GETMINMAXINFO, 0, AfxSig_vMMI, {.pfn_vMMI = static_cast<void (CCmdTarget::*)(MINMAXINFO*)>(fn)}},
+
+#define ON_WM_MOUSEMOVE(fn) \
+    {WM_MOUSEMOVE, 0, AfxSig_vwp, {.pfn_vwp = static_cast<void (CCmdTarget::*)(UINT, CPoint)>(fn)}},
+// Reflected to the control by its parent: the control handles its own
+// notification (STN_CLICKED, ...) or colour request.
+#define ON_CONTROL_REFLECT(code, fn) \
+    {WM_REFLECT_BASE + WM_COMMAND, static_cast<UINT>(code), AfxSig_vv, {.pfn_vv = static_cast<void (CCmdTarget::*)()>(fn)}},
+#define ON_WM_CTLCOLOR_REFLECT(fn)                \
+    {WM_REFLECT_BASE + WM_CTLCOLOR, 0, AfxSig_hDu, \
+     {.pfn_hDu = static_cast<const AFX_GDIOBJECT* (CCmdTarget::*)(CDC*, UINT)>(fn)}},
 
 // Root of the framework's classes: anything that can be created by class
 // name or owned through a base pointer.

@@ -253,6 +253,10 @@ void AfxClickForTesting(CWnd* pWnd)
     case AfxControl::CheckBox:
         AfxPort().SimulateClick(pState->pw);
         break;
+    case AfxControl::Static:
+    case AfxControl::IconStatic:
+        AfxPressStaticForTesting(pState);
+        break;
     default:
         break;
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "framework/AfxTypes.h"
+#include "framework/Gdi.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
 
@@ -156,6 +157,29 @@ public:
     virtual CSize ScreenSize() = 0;
     virtual CPoint CursorPos() = 0;
     virtual void ShowWaitCursor(BOOL bShow) = 0;
+
+    // ---- statics that act as links, the pointer and the desktop's opener
+    // A static with SS_NOTIFY reports mouse moves (AfxPortMouseMove) and
+    // presses (AfxPortMouseDown); without it the mouse passes through it.
+    // Every static asks AfxPortStaticLook before it draws.
+    virtual void SetStaticNotify(AFX_PORTWND pw, BOOL bNotify) = 0;
+    // The inside of a window in screen coordinates.
+    virtual CRect GetClientRect(AFX_PORTWND pw) = 0;
+    // The font the window draws its text with.
+    virtual void GetFont(AFX_PORTWND pw, LOGFONT& lf) = 0;
+    // Draws the window again soon (its static asks for its look again).
+    virtual void InvalidateWindow(AFX_PORTWND pw) = 0;
+    // All mouse moves and presses go to pw until it is called again; null
+    // gives the mouse back to the window under it.
+    virtual void SetMouseCapture(AFX_PORTWND pw) = 0;
+    // The pointer's shape from now on; null or the stock arrow gives each
+    // window its own shape again.
+    virtual void SetCursor(HCURSOR hCursor) = 0;
+    // The desktop's default sound.
+    virtual void Beep() = 0;
+    // Hands an address (https:, mailto:, file:) to the desktop's opener;
+    // TRUE if the opener took it.
+    virtual BOOL OpenUrl(const CString& strUrl) = 0;
 };
 
 // The backend the framework runs on; set once before anything else.
@@ -169,6 +193,14 @@ void AfxPortClose(AFX_PORTWND pw);              // the desktop asks a window to 
 void AfxPortTimer(AFX_TOKEN token);
 void AfxPortDescriptor(AFX_TOKEN token, short nReady);
 void AfxPortRunQueued();
+
+// The mouse over pw (the window under the pointer, or the one holding the
+// capture) moved to, or the left button went down at, ptScreen.
+void AfxPortMouseMove(AFX_PORTWND pw, CPoint ptScreen);
+void AfxPortMouseDown(AFX_PORTWND pw, CPoint ptScreen);
+// Asked before a static draws: TRUE and look filled in when the program chose
+// a look of its own, FALSE for the usual one.
+BOOL AfxPortStaticLook(AFX_PORTWND pw, AFX_STATICLOOK& look);
 
 enum class AfxTrayAction { Context, DoubleClick, Trigger, MiddleClick };
 void AfxPortTrayAction(AFX_TOKEN token, AfxTrayAction action);

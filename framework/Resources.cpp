@@ -35,6 +35,17 @@ const AFX_ACCELTABLE* AfxFindAccelerators(UINT nId)
 
 HICON AfxLoadIcon(UINT nId) { return g_pResources ? FindById(g_pResources->icons, nId) : nullptr; }
 
+HCURSOR AfxLoadCursor(UINT nId) { return g_pResources ? FindById(g_pResources->cursors, nId) : nullptr; }
+
+HCURSOR AfxLoadStockCursor(UINT nId)
+{
+    static const AFX_CURSOR s_aStock[] = {
+        {IDC_ARROW, 0, nullptr, 0, 0},
+        {IDC_WAIT, 0, nullptr, 0, 0},
+    };
+    return FindById(std::span<const AFX_CURSOR>(s_aStock), nId);
+}
+
 BOOL AfxLoadString(UINT nId, CString& strOut)
 {
     const AFX_STRING* pString = g_pResources ? FindById(g_pResources->strings, nId) : nullptr;

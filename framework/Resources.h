@@ -23,6 +23,17 @@ struct AFX_ICON {
     AFX_ICON_IMAGE small;  // 16 x 16
 };
 
+// Monochrome cursor: `pixels` holds size*size characters, row by row: '0'
+// black, 'F' white, '.' transparent. The hotspot is the pixel that points.
+// A cursor without pixels is the desktop's own shape of that id.
+struct AFX_CURSOR {
+    UINT id;
+    int size;
+    const char* pixels;
+    int xHotspot;
+    int yHotspot;
+};
+
 enum class AfxControl {
     PushButton,
     DefPushButton,
@@ -100,6 +111,7 @@ struct AFX_RESOURCES {
     std::span<const AFX_ACCELTABLE> accelerators;
     std::span<const AFX_STRING> strings;
     std::span<const AFX_ICON> icons;
+    std::span<const AFX_CURSOR> cursors = {};
 };
 
 void AfxSetResources(const AFX_RESOURCES* pResources);
@@ -118,3 +130,9 @@ constexpr UINT IDI_QUESTION = 32514;
 constexpr UINT IDI_EXCLAMATION = 32515;
 constexpr UINT IDI_ASTERISK = 32516;
 HICON AfxLoadStockIcon(UINT nId);  // null if there is no such system icon
+
+HCURSOR AfxLoadCursor(UINT nId);  // null if there is no such cursor
+// The system's own cursors: the desktop draws them in its own shape.
+constexpr UINT IDC_ARROW = 32512;
+constexpr UINT IDC_WAIT = 32514;
+HCURSOR AfxLoadStockCursor(UINT nId);  // null if there is no such system cursor

@@ -87,3 +87,33 @@ using AfxTrackPopupHook = std::function<UINT(const CMenu& menu, int x, int y, CW
 void AfxSetTrackPopupHook(AfxTrackPopupHook hook);
 
 BOOL GetCursorPos(CPoint* pPoint);
+
+// ---- handing a target to the desktop, and the default beep
+
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+
+// Failures of ShellExecute; anything above 32 is success.
+constexpr int SE_ERR_FNF = 2;       // no such file
+constexpr int SE_ERR_NOASSOC = 31;  // nothing opens it (or the verb is not "open")
+
+// Hands pszFile to the desktop's opener with the verb "open" (null means the
+// same): an address with a scheme (https:, mailto:, file:, ...) as it is, any
+// other text as a file (relative to pszDirectory, else the current folder),
+// which must exist. Returns a value above 32 only when the opener took it.
+// Parameters are for programs, which this never starts; the owner window and
+// the show state have nothing to act on here.
+HINSTANCE ShellExecute(HWND hWnd, const char* pszOperation, const char* pszFile, const char* pszParameters,
+                       const char* pszDirectory, int nShowCmd);
+
+// Tests replace the desktop's opener: the hook gets the address the opener
+// would be handed and returns whether it took it. An empty function restores
+// the real opener.
+using AfxShellExecuteHook = std::function<BOOL(const CString& strUrl)>;
+void AfxSetShellExecuteHook(AfxShellExecuteHook hook);
+
+// Sounds the desktop's default sound (uType MB_OK); TRUE.
+BOOL MessageBeep(UINT uType);
+// Tests hear the beeps instead; an empty function restores the real one.
+using AfxMessageBeepHook = std::function<void(UINT uType)>;
+void AfxSetMessageBeepHook(AfxMessageBeepHook hook);

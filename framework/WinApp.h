@@ -7,12 +7,14 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 // Dynamic creation by class: the template creates document, frame and view.
 struct CRuntimeClass {
     const char* m_lpszClassName;
     CObject* (*m_pfnCreateObject)();
+    const char* m_lpszBaseClassName = nullptr;  // with DECLARE_DYNAMIC
     CObject* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
 };
 
@@ -24,6 +26,16 @@ public:                                           \
 #define IMPLEMENT_DYNCREATE(theClass)                                             \
     CObject* theClass::CreateObject() { return new theClass; }                   \
     const CRuntimeClass theClass::class##theClass = {#theClass, &theClass::CreateObject};
+
+// Run-time class information without dynamic creation: the class's name and
+// its base's.
+#define DECLARE_DYNAMIC(theClass) \
+public:                           \
+    static const CRuntimeClass class##theClass;
+
+#define IMPLEMENT_DYNAMIC(theClass, baseClass)                                      \
+    static_assert(std::is_base_of_v<baseClass, theClass>, #theClass " derives from " #baseClass); \
+    const CRuntimeClass theClass::class##theClass = {#theClass, nullptr, #baseClass};
 
 #define RUNTIME_CLASS(theClass) (&theClass::class##theClass)
 
@@ -78,6 +90,10 @@ public:
     CString m_strFileName;
 };
 
+// Help commands of WinHelp, and the framework's own text when help fails.
+constexpr UINT HELP_CONTEXT = 0x0001;
+constexpr UINT HELP_FINDER = 0x000B;
+
 class CWinApp : public CCmdTarget {
 public:
     CWinApp();
@@ -102,11 +118,21 @@ public:
     void LoadStdProfileSettings(UINT nMaxMRU);  // we keep no recent-file list: nothing to load
     void Enable3dControls() {}                 // controls are drawn three-dimensional everywhere
 
+    // Help: hands m_pszHelpFilePath to the desktop's opener (our help is one
+    // HTML page, whatever dwData and nCmd ask); when it cannot be opened, a
+    // message box says where the file is: string 0xF107 of the program
+    // (AFX_IDP_FAILED_TO_LAUNCH_HELP), its %1 replaced by the path.
+    virtual void WinHelp(DWORD dwData, UINT nCmd = HELP_CONTEXT);
+
     CString m_pszAppName;  // from string 57344
     CWnd* m_pMainWnd = nullptr;
     int m_nCmdShow = SW_SHOWNORMAL;
     int m_argc = 0;
     char** m_argv = nullptr;
+    // The help file: by default <program folder>/<docs>/<program name>/manual/index.html,
+    // where <docs> is the installed documentation folder as seen from the
+    // installed programs' folder (../share/doc).
+    CString m_pszHelpFilePath;
 
 protected:
     std::vector<std::unique_ptr<CSingleDocTemplate>> m_templates;
@@ -114,6 +140,8 @@ protected:
 };
 
 CWinApp* AfxGetApp();
+// The help file a CWinApp starts with (see m_pszHelpFilePath).
+CString AfxDefaultHelpFilePath();
 CWnd* AfxGetMainWnd();
 
 // Ends the message loop soon, from the user-interface thread.

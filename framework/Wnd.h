@@ -8,6 +8,7 @@
 
 #include "AfxTypes.h"
 #include "CmdTarget.h"
+#include "Gdi.h"
 
 #include <memory>
 #include <vector>
@@ -61,6 +62,31 @@ public:
 
     BOOL DestroyWindow();
 
+    // ---- subclassing, styles, the mouse and drawing
+    // Attaches this object to the existing control nID of pParent without
+    // owning it: from now on the control's messages come here and GetDlgItem
+    // finds this object, until this object goes. FALSE if there is no such
+    // control or this object has a window already.
+    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
+    // The style the window was made with and what SetWindowLong changed
+    // since; an icon static's type is SS_ICON.
+    DWORD GetStyle() const;
+    void GetClientRect(CRect* pRect) const;  // (0, 0, width, height) of the inside
+    // All mouse messages come to this window until ReleaseCapture; returns
+    // the window that held the capture before, or null.
+    CWnd* SetCapture();
+    static CWnd* GetCapture();
+    // Draws the window again soon; a static asks for its colours again.
+    void InvalidateRect(const CRect* pRect, BOOL bErase = TRUE);
+    void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
+    // The font the window draws with (WM_GETFONT); kept by the framework
+    // while the window lives. Null without a window.
+    CFont* GetFont() const;
+    // Offers a control's notification or colour request back to the control
+    // itself, to its map's WM_REFLECT_BASE + nMessage entry (for WM_COMMAND
+    // the entry of the notification code). TRUE if it took it.
+    BOOL OnChildNotify(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
     // ---- the framework's record (framework only)
     CWndState* State() const { return m_pState; }
     // Makes this CWnd the window's owner, or attaches it without owning.
@@ -73,6 +99,10 @@ protected:
     virtual LRESULT DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam);
     // Called last when the window has gone.
     virtual void PostNcDestroy() {}
+    // The window's own handling of mouse moves and timers, for handlers that
+    // pass the message on first: DefWindowProc.
+    void OnMouseMove(UINT nFlags, CPoint point);
+    void OnTimer(UINT nIDEvent);
 
 private:
     CWndState* m_pState = nullptr;
@@ -82,6 +112,19 @@ private:
 // Posts nMessage to the window hWnd; may be called from any thread. FALSE
 // when hWnd is null; a message for a window gone by delivery is dropped.
 BOOL AfxPostMessage(HWND hWnd, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// The capture goes back to the window under the pointer. TRUE.
+BOOL ReleaseCapture();
+// The pointer's shape until the next SetCursor, or until the mouse moves over
+// a window while no window holds the capture (each window then shows its
+// own). Returns the previous shape.
+HCURSOR SetCursor(HCURSOR hCursor);
+HCURSOR GetCursor();
+
+// Window values by index; only GWL_STYLE. SetWindowLong returns the old
+// value; of the style bits, SS_NOTIFY on a static changes what it does.
+LONG GetWindowLong(HWND hWnd, int nIndex);
+LONG SetWindowLong(HWND hWnd, int nIndex, LONG dwNewLong);
 
 // ---- controls
 
@@ -219,6 +262,12 @@ public:
 
     BOOL OnCmdMsg(UINT nID) override;  // frame, then the application
 
+    // Handlers for the help commands a frame maps: each opens the
+    // application's help (CWinApp::WinHelp); there is no context help mode.
+    void OnHelpFinder();
+    void OnHelp();
+    void OnContextHelp();
+
 protected:
     CView* m_pActiveView = nullptr;
 };
@@ -237,7 +286,8 @@ void AfxSetMessageBoxHook(AfxMessageBoxHook hook);
 // ---- test hooks: what a user would do, for the program's tests
 // Pretends the screen is cx x cy pixels; 0, 0 gives the real screen back.
 void AfxSetScreenSizeForTesting(int cx, int cy);
-// Clicks a button control as the mouse would (nothing for other windows).
+// Clicks a button control as the mouse would, or presses over a static (see
+// AfxMouseMoveForTesting); nothing for other windows.
 void AfxClickForTesting(CWnd* pWnd);
 // Types strText into an edit or combo box as the keyboard would.
 void AfxTypeForTesting(CWnd* pWnd, const CString& strText);
@@ -253,3 +303,12 @@ void AfxDragListItemForTesting(CDragListBox* pList, int nFrom, int nTo);
 CDialog* AfxGetModalDialogForTesting();
 // The window that has the keyboard focus among pWnd and its children, or null.
 CWnd* AfxGetFocusForTesting(CWnd* pWnd);
+// Moves the pointer to ptClient of pWnd's inside (the point may lie outside
+// pWnd). The move goes where the mouse would send it: to the window holding
+// the capture, else to the topmost window under the pointer that takes the
+// mouse (a static only with SS_NOTIFY). AfxClickForTesting presses the left
+// button over a static's middle the same way.
+void AfxMouseMoveForTesting(CWnd* pWnd, CPoint ptClient);
+// The look a static asks for before it is drawn, as the backend asks for it;
+// FALSE for the usual look.
+BOOL AfxStaticLookForTesting(CWnd* pWnd, AFX_STATICLOOK& look);

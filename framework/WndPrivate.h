@@ -91,3 +91,6 @@ void AfxEndModalLoops();
 
 // ---- the notification area (Shell.cpp): a destroyed window's icons go too
 void AfxTrayWindowDestroyed(HWND hWnd);
+
+// ---- the mouse (Mouse.cpp): a press over a static's middle, for tests
+void AfxPressStaticForTesting(CWndState* pState);

@@ -7,3 +7,4 @@
 
 std::span<const AFX_DLGTEMPLATE> ProdletDialogs();
 std::span<const AFX_ICON> ProdletIcons();
+std::span<const AFX_CURSOR> ProdletCursors();

@@ -63,12 +63,14 @@ constexpr AFX_ACCELTABLE kAccelerators[] = {
 constexpr AFX_STRING kStrings[] = {
     {IDR_MAINFRAME, "Prodlet\n\nProdlet\n\n\nProdlet.Document\nProdlet Document"},
     {AFX_IDS_APP_TITLE, "Prodlet"},
+    {AFX_IDP_FAILED_TO_LAUNCH_HELP, "Prodlet could not open its manual.\n\nThe manual is the file\n%1"},
 };
 
 }  // namespace
 
 const AFX_RESOURCES& ProdletResources()
 {
-    static const AFX_RESOURCES resources{ProdletDialogs(), kMenus, kAccelerators, kStrings, ProdletIcons()};
+    static const AFX_RESOURCES resources{ProdletDialogs(), kMenus, kAccelerators, kStrings, ProdletIcons(),
+                                           ProdletCursors()};
     return resources;
 }

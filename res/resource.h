@@ -71,6 +71,8 @@
 
 // Strings
 #define AFX_IDS_APP_TITLE 57344
+// The framework's text when Help cannot open the manual (%1: its path)
+#define AFX_IDP_FAILED_TO_LAUNCH_HELP 0xF107
 
 // The maker's addresses in the About box. The e-mail link recognises its
 // target by the mailbox followed by '@'.

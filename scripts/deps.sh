@@ -14,6 +14,9 @@ PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl
 # server and screenshots; and a German locale, to show that numbers are read
 # the same under any locale.
 PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
+# A D-Bus session with the accessibility bus and its Python bindings, through
+# which the end-to-end tests read the windows as a screen reader does.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES dbus-daemon dbus-bin at-spi2-core python3-pyatspi"
 # Also for the test of the installed files: the desktop-entry, AppStream,
 # manual-page and HTML checkers, and an SVG renderer to hold the icons to the SVG.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-db libxml2-utils librsvg2-bin"

@@ -260,10 +260,7 @@ void CQtPort::ShowWaitCursor(BOOL bShow)
 {
     if (QGuiApplication::instance() == nullptr)
         return;
-    if (bShow)
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    else
-        QApplication::restoreOverrideCursor();
+    ShowWaitShape(bShow != FALSE);
 }
 
 QIcon IconFromResource(HICON hIcon)

@@ -139,6 +139,8 @@ AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item
         pWidget->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     if (item.kind == AfxControl::Static)
         FitStaticText(static_cast<QLabel*>(pWidget));
+    if (item.kind == AfxControl::Static || item.kind == AfxControl::IconStatic)
+        InstallStaticHooks(static_cast<QLabel*>(pWidget), item.style);
     if (item.kind == AfxControl::GroupBox)
         pWidget->lower();
     if (item.style & WS_DISABLED)

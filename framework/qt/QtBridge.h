@@ -77,6 +77,17 @@ public:
     int MessageBox(AFX_PORTWND pwOwner, const CString& strCaption, const CString& strText, UINT nType) override;
     void CloseModalWindows() override;
     CString FileDialog(BOOL bOpen, const CString& strCaption) override;
+
+    // ---- hyperlink statics (Statics.cpp), the pointer (Pointer.cpp) and the
+    // desktop's opener (Desktop.cpp)
+    void SetStaticNotify(AFX_PORTWND pw, BOOL bNotify) override;
+    CRect GetClientRect(AFX_PORTWND pw) override;
+    void GetFont(AFX_PORTWND pw, LOGFONT& lf) override;
+    void InvalidateWindow(AFX_PORTWND pw) override;
+    void SetMouseCapture(AFX_PORTWND pw) override;
+    void SetCursor(HCURSOR hCursor) override;
+    void Beep() override;
+    BOOL OpenUrl(const CString& strUrl) override;
 };
 
 inline QWidget* WidgetOf(AFX_PORTWND pw) { return reinterpret_cast<QWidget*>(pw); }
@@ -97,6 +108,14 @@ QFont TemplateFont(const AFX_DLGTEMPLATE& tmpl);
 class QLabel;
 // Keeps a one-line, left-aligned static's text on one line (Controls.cpp).
 void FitStaticText(QLabel* pLabel);
+
+// Lets a static ask for its look before it draws and report the mouse once
+// it has SS_NOTIFY (Statics.cpp).
+void InstallStaticHooks(QLabel* pLabel, DWORD dwStyle);
+// The wait cursor, which sits above any shape the program set (Pointer.cpp).
+void ShowWaitShape(bool bShow);
+// The widget holding the mouse capture, or null (Pointer.cpp).
+QWidget* MouseCaptureWidget();
 
 // Our own modal dialogs, which the framework ends itself (Windows.cpp).
 bool IsFrameworkDialog(const QWidget* pWidget);
