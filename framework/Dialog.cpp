@@ -133,6 +133,7 @@ int CDialog::DoModal()
     CWndState* pState = AfxNewWindow(this, pw, AfxWndKind::Dialog, nullptr);
     if (pState == nullptr)
         return -1;
+    pState->hOwner = pOwner != nullptr ? pOwner->hWnd : nullptr;
     AfxBuildControls(pState, *pTemplate);
 
     CModalState modal;

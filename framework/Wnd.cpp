@@ -48,8 +48,26 @@ void StopTimers(CWndState* pState, const CWnd* pOnly)
     }
 }
 
+// The top-level windows that pState owns (its dialogs), newest first.
+std::vector<HWND> OwnedWindows(const CWndState* pState)
+{
+    std::vector<HWND> owned;
+    for (const auto& [nHandle, pOther] : Registry().byHandle) {
+        if (pOther->hOwner != nullptr && pOther->hOwner == pState->hWnd)
+            owned.push_back(pOther->hWnd);
+    }
+    std::sort(owned.begin(), owned.end(), [](HWND a, HWND b) { return HandleValue(a) > HandleValue(b); });
+    return owned;
+}
+
 void Retire(CWndState* pState, BOOL bNative)
 {
+    // Owned windows go first: a backend may keep them with their owner, and
+    // they must not outlive the framework's record of it.
+    for (HWND hOwned : OwnedWindows(pState)) {
+        if (CWndState* pOwned = AfxStateFromHandle(hOwned))
+            Retire(pOwned, TRUE);
+    }
     // Children first; their native windows go with ours.
     const std::vector<CWndState*> children = pState->children;
     for (CWndState* pChild : children)
@@ -482,8 +500,16 @@ BOOL CWnd::DestroyWindow()
         return FALSE;
     pState->bDestroying = TRUE;
 
-    // The window hears of its end first, then its children, each with its own.
+    // Its owned windows (an open dialog) go first, as on the original
+    // platform; then the window hears of its end, then its children, each
+    // with its own.
     const HWND hWnd = pState->hWnd;
+    for (HWND hOwned : OwnedWindows(pState)) {
+        if (CWndState* pOwned = AfxStateFromHandle(hOwned); pOwned != nullptr && pOwned->pOwner != nullptr)
+            pOwned->pOwner->DestroyWindow();
+    }
+    if (AfxStateFromHandle(hWnd) == nullptr)
+        return TRUE;
     WindowProc(WM_DESTROY, 0, 0);
     std::vector<HWND> children;
     if (CWndState* pLive = AfxStateFromHandle(hWnd)) {

@@ -28,6 +28,7 @@ struct CWndState {
     CWnd* pReceiver = nullptr;  // who gets its messages: the owner, or a subclassing CWnd
     CWndState* pParent = nullptr;
     std::vector<CWndState*> children;  // in creation order
+    HWND hOwner = nullptr;  // a top-level window's owner: it goes before its owner does
     int nCtrlId = 0;
     AfxControl ctrlKind = AfxControl::Static;
     DWORD dwStyle = 0;

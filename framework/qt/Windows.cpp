@@ -332,8 +332,10 @@ void CQtPort::SetIcon(AFX_PORTWND pw, HICON hIcon) { WidgetOf(pw)->setWindowIcon
 
 void CQtPort::ShowModal(AFX_PORTWND pw)
 {
+    // Modal to its owner only, as on the original platform: the tray icon
+    // (a window of its own) keeps answering while a dialog is open.
     QWidget* pWidget = WidgetOf(pw);
-    pWidget->setWindowModality(Qt::ApplicationModal);
+    pWidget->setWindowModality(pWidget->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     pWidget->show();
 }
 
