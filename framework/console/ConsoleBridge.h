@@ -119,3 +119,4 @@ public:
 void ConsoleFreeDestroyedWindows();
 
 IConsoleListener* ConsoleListener();  // null for none (Shell.cpp)
+const CString& ConsoleProgramName();  // empty until set (Shell.cpp)

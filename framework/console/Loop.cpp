@@ -192,7 +192,7 @@ void CConsolePort::Init(int& /*argc*/, char** argv)
         return;
     state.uiThread = std::this_thread::get_id();
     state.fdWake.store(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (argv != nullptr && argv[0] != nullptr) {
+    if (argv != nullptr && argv[0] != nullptr && ConsoleProgramName().empty()) {
         const char* pszSlash = std::strrchr(argv[0], '/');
         AfxConsoleSetProgramName(pszSlash ? pszSlash + 1 : argv[0]);
     }

@@ -25,6 +25,8 @@ CString& ProgramName()
 
 }  // namespace
 
+const CString& ConsoleProgramName() { return ProgramName(); }
+
 IConsoleListener* ConsoleListener() { return g_pListener; }
 
 void AfxConsoleSetListener(IConsoleListener* pListener) { g_pListener = pListener; }
