@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -101,47 +99,6 @@ protected:
     CRecordingListener m_listener;
     CFrameWnd m_frame;
     CConsoleView m_view;
-};
-
-// Captures what is written to standard error while it lives.
-class CCapturedStderr {
-public:
-    CCapturedStderr()
-    {
-        std::fflush(stderr);
-        m_fdSaved = ::dup(STDERR_FILENO);
-        m_pFile = std::tmpfile();
-        ::dup2(::fileno(m_pFile), STDERR_FILENO);
-    }
-    ~CCapturedStderr()
-    {
-        Restore();
-        std::fclose(m_pFile);
-    }
-    std::string Text()
-    {
-        Restore();
-        std::string str;
-        std::rewind(m_pFile);
-        char buf[256];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof(buf), m_pFile)) > 0)
-            str.append(buf, n);
-        return str;
-    }
-
-private:
-    void Restore()
-    {
-        if (m_fdSaved < 0)
-            return;
-        std::fflush(stderr);
-        ::dup2(m_fdSaved, STDERR_FILENO);
-        ::close(m_fdSaved);
-        m_fdSaved = -1;
-    }
-    int m_fdSaved = -1;
-    std::FILE* m_pFile = nullptr;
 };
 
 }  // namespace
