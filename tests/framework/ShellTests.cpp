@@ -270,7 +270,9 @@ TEST_F(ShellTest, NotifyIconHookSeesEveryCallAndAnswersForTheShell)
     EXPECT_EQ(calls[1], std::make_pair(NIM_MODIFY, std::string("second")));
     EXPECT_EQ(calls[2].first, NIM_DELETE);
 
-    // An empty hook gives the real notification area back; offscreen has none.
+    // An empty hook gives the real notification area back; here one without
+    // a tray, on any backend, so it refuses the icon.
+    AfxSetTrayAvailableOverride(0);
     AfxSetNotifyIconHook(nullptr);
     EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
     EXPECT_EQ(calls.size(), 3u);
@@ -278,6 +280,7 @@ TEST_F(ShellTest, NotifyIconHookSeesEveryCallAndAnswersForTheShell)
 
 TEST_F(ShellTest, WithoutANotificationAreaNothingCanBeAdded)
 {
+    AfxSetTrayAvailableOverride(0);
     NOTIFYICONDATA nid = Record("tip", AfxLoadIcon(128));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_MODIFY, &nid));

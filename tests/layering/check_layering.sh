@@ -1,9 +1,10 @@
 #!/bin/sh
 # check_layering.sh SOURCE_DIR LINKS_FILE
-# Fails when a source file of the program's folders or of the framework's
-# shared code (framework/ less its backends) includes a Qt header, or when one
-# of their targets links a Qt target (LINKS_FILE: one line per
-# target and property, "folder/target PROPERTY lib;lib;...").
+# Fails when a source file of the program's folders, of the framework's
+# shared code and console backend (framework/ less framework/qt) or of the
+# executables' own code includes a Qt header, or when one of their targets
+# (prodlet aside, which links the Qt backend) links a Qt target (LINKS_FILE:
+# one line per target and property, "folder/target PROPERTY lib;lib;...").
 set -u
 src=$1
 links=$2
@@ -12,7 +13,7 @@ status=0
 # Qt headers: <QWidget>, "QString", <QtCore/QTimer>, old-style <qglobal.h>.
 include_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z0-9_]*|q[a-z0-9_]*\.h)([/>"])'
 dirs=""
-for dir in app engine settings ui res framework; do
+for dir in app engine settings ui res framework programs; do
     [ -d "$src/$dir" ] && dirs="$dirs $src/$dir"
 done
 if [ -z "$dirs" ]; then
@@ -38,7 +39,8 @@ if [ ! -s "$links" ]; then
     exit 1
 fi
 # The check means nothing if the folders' libraries are not in the list.
-for tgt in app/app engine/engine settings/settings ui/ui res/res framework/framework; do
+for tgt in app/app engine/engine settings/settings ui/ui res/res framework/framework \
+           framework/framework_console programs/prodletd programs/daemon; do
     if ! grep -q "^$tgt " "$links"; then
         echo "target $tgt is not in $links"
         status=1

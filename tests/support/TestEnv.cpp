@@ -1,6 +1,7 @@
 #include "tests/support/TestEnv.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -81,6 +82,44 @@ void CFakeClock::Advance(DWORD dwMilliseconds)
 {
     m_dwTick += dwMilliseconds;
     m_time += dwMilliseconds / 1000;
+}
+
+CCapturedStderr::CCapturedStderr()
+{
+    std::fflush(stderr);
+    m_pFile = std::tmpfile();
+    if (!m_pFile)
+        throw std::runtime_error("tmpfile failed");
+    m_fdSaved = ::dup(STDERR_FILENO);
+    ::dup2(::fileno(m_pFile), STDERR_FILENO);
+}
+
+CCapturedStderr::~CCapturedStderr()
+{
+    Restore();
+    std::fclose(m_pFile);
+}
+
+void CCapturedStderr::Restore()
+{
+    if (m_fdSaved < 0)
+        return;
+    std::fflush(stderr);
+    ::dup2(m_fdSaved, STDERR_FILENO);
+    ::close(m_fdSaved);
+    m_fdSaved = -1;
+}
+
+std::string CCapturedStderr::Text()
+{
+    Restore();
+    std::string str;
+    std::rewind(m_pFile);
+    char buf[256];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), m_pFile)) > 0)
+        str.append(buf, n);
+    return str;
 }
 
 int CountOpenDescriptors()

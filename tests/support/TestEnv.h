@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 
+#include <cstdio>
 #include <string>
 
 // A fresh directory below $TMPDIR (or /tmp), removed with all it holds.
@@ -40,6 +41,22 @@ private:
     CTempDir m_dir;
     std::string m_strOldHive, m_strOldWinDir;
     bool m_bHadHive = false, m_bHadWinDir = false;
+};
+
+// Takes what is written to standard error while it lives (Text() ends the
+// capture early and returns it).
+class CCapturedStderr {
+public:
+    CCapturedStderr();
+    ~CCapturedStderr();
+    CCapturedStderr(const CCapturedStderr&) = delete;
+    CCapturedStderr& operator=(const CCapturedStderr&) = delete;
+    std::string Text();
+
+private:
+    void Restore();
+    int m_fdSaved = -1;
+    std::FILE* m_pFile = nullptr;
 };
 
 // How many descriptors the process has open now (leak checks).

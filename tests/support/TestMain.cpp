@@ -1,11 +1,14 @@
-// gtest main for every unit-test binary: sets up the framework's Qt backend
-// (Qt's offscreen platform under CTest) before the tests run.
+// gtest main of the unit tests on the Qt backend: sets up the framework's Qt
+// backend (Qt's offscreen platform under CTest) before the tests run.
 #include "framework/WinApp.h"
 #include "framework/qt/QtPort.h"
+#include "tests/support/TestBackend.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+bool TestBoxesWaitForTheUser() { return true; }
 
 int main(int argc, char** argv)
 {
