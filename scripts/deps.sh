@@ -8,11 +8,13 @@
 # qt6-qpa-plugins brings the xcb (desktop) and offscreen (tests) platforms.
 PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev"
 
-# Also for the end-to-end test of the real binary: a headless X server with a
-# notification area, input and window tools, network namespaces, the test
-# server and screenshots; and a German locale, to show that numbers are read
-# the same under any locale.
-PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
+# Also for the end-to-end tests of the real binary: a headless X server with a
+# notification area and a window manager, input and window tools, network
+# namespaces, the test server and screenshots; a session bus with the
+# accessibility bus and its Python bindings, through which the dialog test
+# reads the controls as a screen reader does; and a German locale, to show
+# that numbers are read the same under any locale.
+PRODLET_TEST_PACKAGES="xvfb trayer openbox xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales dbus-daemon dbus-bin at-spi2-core python3-pyatspi"
 
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()
