@@ -10,8 +10,20 @@
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# A client that connects to Xvfb while another one holds a server grab
+# (trayer and openbox take one as they start, a window manager whenever it
+# takes on a window) is now and then never served: on a busy machine it was
+# seen waiting for ever in its connection set-up. No X client may hang a
+# run: each has a time limit, and the waits try again.
+xdotool() { timeout 10 xdotool "$@"; }
+xprop() { timeout 10 xprop "$@"; }
+xdpyinfo() { timeout 10 xdpyinfo "$@"; }
+import() { timeout 20 import "$@"; }
+
 cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    # Last started first: the X clients go before the X server.
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
     wait 2>/dev/null
     if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
 }
@@ -68,8 +80,9 @@ start_xvfb() {  # Xvfb picks a free display itself and tells which one it took
 start_trayer() {  # the notification area, top right
     trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
         >"$work/trayer.log" 2>&1 & pids+=($!)
-    wait_for 20 sh -c 'xdotool search --onlyvisible --class trayer >/dev/null 2>&1' || die "trayer did not start" "$work/trayer.log" "$work/xvfb.log"
+    wait_for 20 trayer_shown || die "trayer did not start" "$work/trayer.log" "$work/xvfb.log"
 }
+trayer_shown() { xdotool search --onlyvisible --class trayer >/dev/null 2>&1; }
 
 icon_window() { xdotool search --onlyvisible --classname prodlet 2>/dev/null | head -n 1; }
 icon_shown() { [ -n "$(icon_window)" ]; }

@@ -59,10 +59,12 @@ start_http_server
 start_xvfb
 # Services the bus starts from now on (the accessibility bus) see this display.
 dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR XDG_CACHE_HOME
-openbox --sm-disable >"$work/openbox.log" 2>&1 & pids+=($!)
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-wait_for 20 wm_running || die "openbox did not start" "$work/openbox.log"
 start_trayer
+openbox --sm-disable >"$work/openbox.log" 2>&1 & pids+=($!)
+# Openbox has started once it has taken on trayer's window, the last thing
+# it does when it starts.
+wm_running() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q 'window id'; }
+wait_for 30 wm_running || die "openbox did not start" "$work/openbox.log"
 
 shot() {  # shot NAME: a screenshot, when they are asked for
     [ -n "${PRODLET_E2E_SHOTS:-}" ] && import -window root "$PRODLET_E2E_SHOTS/$1.png" 2>/dev/null
@@ -72,7 +74,15 @@ shot() {  # shot NAME: a screenshot, when they are asked for
 # ---- what the accessibility interface tells
 # read_window TITLE: the controls of that window into $view, one per line:
 # role<TAB>name<TAB>x y w h<TAB>states
-read_window() { view=$(/usr/bin/python3 "$here/a11y.py" "$1" 20); }
+read_window() {
+    local tries=2
+    while [ $tries -gt 0 ]; do
+        view=$(timeout 40 /usr/bin/python3 "$here/a11y.py" "$1" 20) && return 0
+        [ $? = 124 ] || return 1  # no such window; else a reader that hung: again
+        tries=$((tries - 1))
+    done
+    return 1
+}
 keep_view() { [ -n "${PRODLET_E2E_SHOTS:-}" ] && printf '%s\n' "$view" >"$PRODLET_E2E_SHOTS/$1.txt"; return 0; }
 row() { awk -F'\t' -v r="$1" -v n="$2" '$1 == r && $2 == n' <<<"$view" | head -n 1; }
 has_state() { row "$1" "$2" | awk -F'\t' '{print $4}' | tr ',' '\n' | grep -qx "$3"; }
@@ -143,6 +153,7 @@ popup_shown() {
 # ---- start: the first probe fails, the second succeeds
 ulimit -c 0  # a crash is reported by its exit code; no core file in the build tree
 "$prodlet" >"$work/prodlet.log" 2>&1 & app=$!
+pids+=("$app")  # ended with the run if a check leaves it standing
 wait_for 30 icon_shown || die "the tray icon did not appear" "$work/prodlet.log"
 tray_win=$(icon_window)
 check "the probe after the refused one reaches the server" wait_for 60 test -e "$work/requests/0.req"
@@ -292,7 +303,7 @@ wait "$app"; code=$?
 check_known "$known_crash_on_end_with_dialog" "the exit code is 0 (was $code)" test "$code" = 0
 check "the settings file is intact" hive_same "$work/before-exit.reg"
 check "the dialog is gone" wait_for 10 gone "Edit Names"
-check "the icon is gone" wait_for 10 sh -c '! xdotool search --onlyvisible --classname prodlet >/dev/null 2>&1'
+check "the icon is gone" wait_for 10 eval '! icon_shown'
 
 if [ "$failures" != 0 ]; then
     echo "--- prodlet output"; cat "$work/prodlet.log"

@@ -50,7 +50,7 @@ fi
 check "Exit ends the program" wait_for 20 exited
 wait "$app"; code=$?
 check "the exit code is 0 (was $code)" test "$code" = 0
-check "the icon is gone" wait_for 10 sh -c '! xdotool search --onlyvisible --classname prodlet >/dev/null 2>&1'
+check "the icon is gone" wait_for 10 eval '! icon_shown'
 
 # ---- second run: the seed file is not read again; SIGTERM ends it in order
 sed -i 's/Seed=first/Seed=second/' "$PRODLET_WINDIR/Prodlet.INI"
@@ -61,7 +61,7 @@ kill -TERM "$app"
 check "SIGTERM ends the program" wait_for 20 exited
 wait "$app"; code=$?
 check "the exit code after SIGTERM is 0 (was $code)" test "$code" = 0
-check "the icon is gone after SIGTERM" wait_for 10 sh -c '! xdotool search --onlyvisible --classname prodlet >/dev/null 2>&1'
+check "the icon is gone after SIGTERM" wait_for 10 eval '! icon_shown'
 
 if [ "$failures" != 0 ]; then
     echo "--- prodlet output"; cat "$work"/prodlet*.log
