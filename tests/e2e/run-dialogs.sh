@@ -45,7 +45,6 @@ check_known() {  # check_known MARK "what" command...: MARK 1 for a known fault
 }
 
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || die "no session bus (run under dbus-run-session)"
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || die "no AT-SPI bindings for /usr/bin/python3 (python3-pyatspi)"
 export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$XDG_CACHE_HOME"
 export QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
@@ -59,6 +58,7 @@ start_http_server
 start_xvfb
 # Services the bus starts from now on (the accessibility bus) see this display.
 dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR XDG_CACHE_HOME
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || die "no AT-SPI bindings for /usr/bin/python3 (python3-pyatspi)"
 start_trayer
 openbox --sm-disable >"$work/openbox.log" 2>&1 & pids+=($!)
 # Openbox has started once it has taken on trayer's window, the last thing
