@@ -27,10 +27,10 @@ e2e_init
 # Exit cannot be chosen from the tray menu then. The run ends the program by
 # SIGTERM instead, as long as the menu stays shut.
 known_tray_blocked_by_dialog=1
-# Ending the program while a dialog is open (SIGTERM, or Exit from the tray
-# menu, which closes the main window the same way) crashes it: the dialog's
-# Qt widget is a child of the main window's and is deleted with it, and the
-# cancel that ends the dialog's loop then hides the deleted widget.
+# Ending the program by SIGTERM while a dialog is open crashes it (Exit from
+# the tray menu closes the main window the same way): the dialog's Qt widget
+# is a child of the main window's and is deleted with it, and the cancel
+# that ends the dialog's loop afterwards hides the deleted widget.
 known_crash_on_end_with_dialog=1
 
 check_known() {  # check_known MARK "what" command...: MARK 1 for a known fault
