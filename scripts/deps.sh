@@ -13,7 +13,7 @@ PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl
 # notification area, input and window tools, network namespaces, the test
 # server and screenshots; and a German locale, to show that numbers are read
 # the same under any locale.
-PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
+PRODLET_TEST_PACKAGES="xvfb trayer openbox xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
 # A D-Bus session with the accessibility bus and its Python bindings, through
 # which the end-to-end tests read the windows as a screen reader does.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES dbus-daemon dbus-bin at-spi2-core python3-pyatspi"

@@ -1,0 +1,90 @@
+# shellcheck shell=bash
+# What the end-to-end scripts share: a temporary work folder, checks that
+# count failures, waiting for conditions, the local HTTP server, Xvfb and
+# trayer. Sourced by run-e2e.sh and run-dialogs.sh, which run inside
+# tests/netns/in-netns.sh.
+#
+# The sourcing script sets `set -u`; after `e2e_init` it has $work, the
+# array $pids (killed at exit) and $failures.
+# shellcheck disable=SC2154  # $app is the sourcing script's
+
+e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# A client that connects to Xvfb while another one holds a server grab
+# (trayer and openbox take one as they start, a window manager whenever it
+# takes on a window) is now and then never served: on a busy machine it was
+# seen waiting for ever in its connection set-up. No X client may hang a
+# run: each has a time limit, and the waits try again.
+xdotool() { timeout 10 xdotool "$@"; }
+xprop() { timeout 10 xprop "$@"; }
+xdpyinfo() { timeout 10 xdpyinfo "$@"; }
+import() { timeout 20 import "$@"; }
+
+cleanup() {
+    # Last started first: the X clients go before the X server.
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+    wait 2>/dev/null
+    if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
+}
+
+e2e_init() {  # e2e_init: the work folder, the settings paths in it, and the exit trap
+    work=$(mktemp -d /tmp/prodlet-e2e-XXXXXX)
+    pids=()
+    failures=0
+    trap cleanup EXIT
+    export PRODLET_HIVE=$work/registry.reg
+    export PRODLET_WINDIR=$work/windows
+    export XDG_CONFIG_HOME=$work/config
+    export QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY
+    mkdir -p "$PRODLET_WINDIR" "$work/requests"
+}
+
+die() {  # die "what" LOG...: a set-up step failed
+    echo "FAIL - $1"; shift
+    for log in "$@"; do echo "--- $log"; cat "$log"; done
+    failures=$((failures + 1))
+    exit 1
+}
+
+check() {  # check "what" command...
+    local what=$1; shift
+    if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
+}
+
+wait_for() {  # wait_for SECONDS command...
+    local limit=$1; shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+
+start_http_server() {  # the recorder on 127.0.0.1:80; one file per request in $work/requests
+    python3 "$e2e_here/http_recorder.py" "$work/requests" & pids+=($!)
+    wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
+}
+
+start_xvfb() {  # Xvfb picks a free display itself and tells which one it took
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
+    exec 3>&-
+    wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
+    DISPLAY=:$(head -n 1 "$work/display")
+    export DISPLAY
+    wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
+}
+
+start_trayer() {  # the notification area, top right
+    trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
+        >"$work/trayer.log" 2>&1 & pids+=($!)
+    wait_for 20 trayer_shown || die "trayer did not start" "$work/trayer.log" "$work/xvfb.log"
+}
+trayer_shown() { xdotool search --onlyvisible --class trayer >/dev/null 2>&1; }
+
+icon_window() { xdotool search --onlyvisible --classname prodlet 2>/dev/null | head -n 1; }
+icon_shown() { [ -n "$(icon_window)" ]; }
+hive_has() { grep -qF "$1" "$PRODLET_HIVE"; }
+exited() { ! kill -0 "$app" 2>/dev/null; }  # $app: the program's process, set by the script
