@@ -68,19 +68,53 @@ CRect CentredRect(CWndState* pOwner, CSize size)
 }
 
 // Controls without a text of their own (edit, combo and list boxes) are named
-// for a screen reader by the static that comes before them in the template,
-// as the platform's dialogs do.
+// for a screen reader by their label: the static nearest above them, or
+// beside them on the same line, as a reader would pair them on the form.
 bool HasOwnText(AfxControl kind)
 {
     return kind != AfxControl::Edit && kind != AfxControl::ComboDropDown && kind != AfxControl::ListBox;
 }
 
+const char* LabelOf(std::span<const AFX_DLGITEM> items, const AFX_DLGITEM& control)
+{
+    // A combo box's template height is its dropped-down list; its field is one line.
+    const int nBottom = control.kind == AfxControl::ComboDropDown ? control.y + 12 : control.y + control.cy;
+    const char* pszBest = nullptr;
+    int nBestGap = 1 << 30;
+    for (const AFX_DLGITEM& item : items) {
+        if (item.kind != AfxControl::Static || item.text == nullptr || *item.text == '\0')
+            continue;
+        const bool bOverlapX = item.x < control.x + control.cx && control.x < item.x + item.cx;
+        const bool bOverlapY = item.y < nBottom && control.y < item.y + item.cy;
+        int nGap = -1;
+        if (bOverlapX && item.y + item.cy <= control.y)
+            nGap = control.y - (item.y + item.cy);  // above
+        else if (bOverlapY && item.x >= control.x + control.cx)
+            nGap = item.x - (control.x + control.cx);  // to the right
+        else if (bOverlapY && item.x + item.cx <= control.x)
+            nGap = control.x - (item.x + item.cx);  // to the left
+        if (nGap >= 0 && nGap < nBestGap) {
+            nBestGap = nGap;
+            pszBest = item.text;
+        }
+    }
+    return pszBest;
+}
+
 }  // namespace
+
+const char* AfxLabelForTesting(const AFX_DLGTEMPLATE& tmpl, int nIDC)
+{
+    for (const AFX_DLGITEM& item : tmpl.items) {
+        if (item.id == nIDC)
+            return HasOwnText(item.kind) ? nullptr : LabelOf(tmpl.items, item);
+    }
+    return nullptr;
+}
 
 void AfxBuildControls(CWndState* pHost, const AFX_DLGTEMPLATE& tmpl)
 {
     const CSize units = AfxPort().DialogBaseUnits(tmpl);
-    const char* pszLabel = nullptr;
     for (const AFX_DLGITEM& item : tmpl.items) {
         const CRect rect = DialogRect(units, item.x, item.y, item.cx, item.cy);
         AFX_PORTWND pw = AfxPort().CreateControl(pHost->pw, item, rect);
@@ -91,10 +125,10 @@ void AfxBuildControls(CWndState* pHost, const AFX_DLGTEMPLATE& tmpl)
         pState->nCtrlId = item.id;
         pState->ctrlKind = item.kind;
         pState->dwStyle = item.style;
-        if (item.kind == AfxControl::Static && item.text != nullptr && *item.text != '\0')
-            pszLabel = item.text;
-        else if (!HasOwnText(item.kind) && pszLabel != nullptr)
-            AfxPort().SetAccessibleName(pw, pszLabel);
+        if (!HasOwnText(item.kind)) {
+            if (const char* pszLabel = LabelOf(tmpl.items, item))
+                AfxPort().SetAccessibleName(pw, pszLabel);
+        }
         pHost->controls.push_back(std::move(pWnd));
     }
 }

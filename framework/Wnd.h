@@ -299,6 +299,9 @@ void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey);
 void AfxCloseForTesting(CWnd* pWnd);
 // Drags entry nFrom of a drag list box to position nTo, as the mouse would.
 void AfxDragListItemForTesting(CDragListBox* pList, int nFrom, int nTo);
+// The label a screen reader gives control nIDC of a template (the static
+// nearest above or beside it), or null.
+const char* AfxLabelForTesting(const AFX_DLGTEMPLATE& tmpl, int nIDC);
 // The innermost dialog whose DoModal is running, or null.
 CDialog* AfxGetModalDialogForTesting();
 // The window that has the keyboard focus among pWnd and its children, or null.

@@ -2,6 +2,7 @@
 // every id the program asks for, the geometry of every template, the menu
 // positions the tray and the frame use, and icons that can be told apart.
 #include "framework/Resources.h"
+#include "framework/Wnd.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -411,3 +412,18 @@ TEST(Icons, TheThreeStatesDifferWidelyAtSixteenPixels)
 }
 
 }  // namespace
+
+TEST(DialogTemplates, FieldsWithoutTextOfTheirOwnAreNamedByTheirLabels)
+{
+    AfxSetResources(&ProdletResources());
+    const AFX_DLGTEMPLATE* pForm = AfxFindDialog(IDD_PRODLET_FORM);
+    const AFX_DLGTEMPLATE* pNames = AfxFindDialog(IDD_EDIT_NAMES);
+    ASSERT_NE(pForm, nullptr);
+    ASSERT_NE(pNames, nullptr);
+    // The label beside the interval, the one above the host names (not the
+    // hint below them), and the line above the Edit Names list.
+    EXPECT_STREQ(AfxLabelForTesting(*pForm, IDC_OFTEN), "Prodlet how often? (minutes)");
+    EXPECT_STREQ(AfxLabelForTesting(*pForm, IDC_HOSTNAMES), "Domain Name or IP Address");
+    EXPECT_STREQ(AfxLabelForTesting(*pNames, IDC_NAMES_LIST), "Click and Drag names if you wish to re-order them.");
+    EXPECT_EQ(AfxLabelForTesting(*pForm, IDC_START), nullptr);  // a button says its own text
+}
