@@ -1,5 +1,5 @@
 #!/bin/bash
-# CPU per probe of the real binary: build/app/prodlet in debug mode (a probe
+# CPU per probe of the real binary: build/bin/prodlet in debug mode (a probe
 # every 15 s) against the end-to-end test's HTTP server on 127.0.0.1:80, inside
 # a private network namespace, under Xvfb with trayer as the notification
 # area. CPU is the sum of the run time of the program's threads, from
@@ -11,13 +11,13 @@
 #
 # usage: bench/probe-cpu.sh [PROBES [HOSTS]]   (default 12 probes, 1 host)
 #   HOSTS > 1 seeds the list with that many entries; the probes go to the first.
-#   PRODLET_BIN=path picks another binary (default build/app/prodlet).
+#   PRODLET_BIN=path picks another binary (default build/bin/prodlet).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 probes=${1:-12}
 hosts=${2:-1}
-prodlet=${PRODLET_BIN:-$root/build/app/prodlet}
+prodlet=${PRODLET_BIN:-$root/build/bin/prodlet}
 if [ -z "${PRODLET_BENCH_IN_NETNS:-}" ]; then
     exec env PRODLET_BENCH_IN_NETNS=1 "$root/tests/netns/in-netns.sh" "$0" "$@"
 fi
