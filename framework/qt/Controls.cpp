@@ -11,12 +11,102 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QMimeData>
+#include <QPixmap>
+#include <QDropEvent>
+#include <QPainter>
 #include <QPushButton>
 
 namespace {
 
 QComboBox* ComboOf(AFX_PORTWND pw) { return qobject_cast<QComboBox*>(WidgetOf(pw)); }
 QListWidget* ListOf(AFX_PORTWND pw) { return qobject_cast<QListWidget*>(WidgetOf(pw)); }
+
+// A list box whose entries can be dragged to a new place. Qt's own drop
+// indicator hides under the dragged row's image; this one draws a bar
+// across the whole list where the entry will land.
+class CDragList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    // The dragged entry follows the pointer below and to the right of it,
+    // half transparent, so the bar where it will land stays in sight.
+    void startDrag(Qt::DropActions actions) override
+    {
+        QListWidgetItem* pItem = currentItem();
+        if (pItem == nullptr)
+            return;
+        auto* pDrag = new QDrag(this);
+        pDrag->setMimeData(model()->mimeData(selectedIndexes()));
+        const QRect rc = visualItemRect(pItem);
+        QPixmap pixmap(rc.size());
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter painter(&pixmap);
+            painter.setOpacity(0.6);
+            painter.fillRect(pixmap.rect(), palette().color(QPalette::Highlight));
+            painter.setPen(palette().color(QPalette::HighlightedText));
+            painter.drawText(pixmap.rect().adjusted(4, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, pItem->text());
+        }
+        pDrag->setPixmap(pixmap);
+        pDrag->setHotSpot(QPoint(-12, -12));
+        if (pDrag->exec(actions, Qt::MoveAction) == Qt::MoveAction)
+            ClearDropRow();
+    }
+    void dragMoveEvent(QDragMoveEvent* pEvent) override
+    {
+        QListWidget::dragMoveEvent(pEvent);
+        const int nRow = DropRow(pEvent->position().toPoint());
+        if (nRow != m_nDropRow) {
+            m_nDropRow = nRow;
+            viewport()->update();
+        }
+    }
+    void dragLeaveEvent(QDragLeaveEvent* pEvent) override
+    {
+        QListWidget::dragLeaveEvent(pEvent);
+        ClearDropRow();
+    }
+    void dropEvent(QDropEvent* pEvent) override
+    {
+        QListWidget::dropEvent(pEvent);
+        ClearDropRow();
+    }
+    void paintEvent(QPaintEvent* pEvent) override
+    {
+        QListWidget::paintEvent(pEvent);
+        if (m_nDropRow < 0 || count() == 0)
+            return;
+        // The boundary above entry m_nDropRow, or below the last one.
+        const bool bAfterLast = m_nDropRow >= count();
+        const QRect rcRow = visualItemRect(item(bAfterLast ? count() - 1 : m_nDropRow));
+        const int y = bAfterLast ? rcRow.bottom() : rcRow.top();
+        QPainter painter(viewport());
+        painter.fillRect(QRect(0, std::max(0, y - 1), viewport()->width(), 3), palette().color(QPalette::Highlight));
+    }
+
+private:
+    // The boundary nearest the pointer: before the entry under it, or after
+    // it when the pointer is in its lower half.
+    int DropRow(const QPoint& pt) const
+    {
+        QListWidgetItem* pItem = itemAt(pt);
+        if (pItem == nullptr)
+            return count();
+        const QRect rc = visualItemRect(pItem);
+        return row(pItem) + (pt.y() > rc.center().y() ? 1 : 0);
+    }
+    void ClearDropRow()
+    {
+        m_nDropRow = -1;
+        viewport()->update();
+    }
+
+    int m_nDropRow = -1;
+};
 
 QComboBox* NewComboBox(QWidget* pParent, const CRect& rect)
 {
@@ -123,7 +213,7 @@ AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item
         break;
     }
     case AfxControl::ListBox: {
-        auto* pList = new QListWidget(pParent);
+        auto* pList = new CDragList(pParent);
         pList->setSelectionMode(QAbstractItemView::SingleSelection);
         // Scroll bars as the template asks: a horizontal one only with
         // WS_HSCROLL, the vertical one as needed.
