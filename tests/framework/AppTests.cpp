@@ -358,8 +358,8 @@ public:
             return FALSE;
         m_watchdog.CreateBare("watchdog", CRect{0, 0, 10, 10});
         m_watchdog.SetTimer(IDT_WATCHDOG, 30000);
-        if (m_bSignal)
-            std::raise(SIGTERM);
+        if (m_nSignal != 0)
+            std::raise(m_nSignal);
         return TRUE;
     }
     int ExitInstance() override
@@ -368,7 +368,7 @@ public:
         m_watchdog.DestroyWindow();
         return CWinApp::ExitInstance();
     }
-    BOOL m_bSignal = FALSE;
+    int m_nSignal = 0;
     CWatchdogWnd m_watchdog;
 };
 
@@ -392,13 +392,18 @@ TEST(AppMainTest, TerminateSignalClosesTheMainWindowInOrder)
     g_events.clear();
     g_bFailNewDocument = false;
     g_nShowOnNew = SW_HIDE;
-    CMainApp app;
-    app.m_bSignal = TRUE;
-    char szProg[] = "prog";
-    char* argv[] = {szProg, nullptr};
-    EXPECT_EQ(AfxWinMain(1, argv), 0);
-    EXPECT_EQ(g_events, (std::vector<std::string>{"new document", "initial update", "view WM_DESTROY", "view deleted",
-                                                  "frame deleted", "doc deleted", "exit instance"}));
+    // A hang-up (the session going away) ends the program as SIGTERM does.
+    for (int nSignal : {SIGTERM, SIGHUP}) {
+        g_events.clear();
+        CMainApp app;
+        app.m_nSignal = nSignal;
+        char szProg[] = "prog";
+        char* argv[] = {szProg, nullptr};
+        EXPECT_EQ(AfxWinMain(1, argv), 0) << nSignal;
+        EXPECT_EQ(g_events, (std::vector<std::string>{"new document", "initial update", "view WM_DESTROY",
+                                                      "view deleted", "frame deleted", "doc deleted", "exit instance"}))
+            << nSignal;
+    }
     g_nShowOnNew = -1;
 }
 
