@@ -6,13 +6,18 @@
 # To build and run the program: compiler, CMake, Qt 6 Widgets (its CMake
 # package needs the OpenGL headers), GoogleTest.
 # qt6-qpa-plugins brings the xcb (desktop) and offscreen (tests) platforms.
-PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev"
+# pkg-config and the xcb headers for the hints X11 window managers read.
+PRODLET_BUILD_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libgtest-dev"
 
 # Also for the end-to-end test of the real binary: a headless X server with a
 # notification area, input and window tools, network namespaces, the test
 # server and screenshots; and a German locale, to show that numbers are read
 # the same under any locale.
 PRODLET_TEST_PACKAGES="xvfb trayer xdotool x11-utils iproute2 util-linux hostname python3 imagemagick locales"
+# And for the runs on real desktops: a window manager with another tray
+# (openbox, tint2), a Wayland compositor with Qt's Wayland plugin, and a
+# session bus with a StatusNotifierItem host written in Python.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES openbox tint2 weston qt6-wayland dbus python3-dbus python3-gi"
 
 # Root runs apt-get itself; anyone else goes through sudo when it exists.
 prodlet_as_root()

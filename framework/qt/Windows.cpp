@@ -136,7 +136,8 @@ QSize DecorationSize(const QWidget* pWidget) { return pWidget->frameGeometry().s
 // The decoration that held when a window was first placed is kept with it:
 // its outside is its inside plus that, whatever the window manager adds
 // later, and showing it again never takes the decoration off its inside once
-// more.
+// more. Our own title strip stands in for the window manager's title bar:
+// like that, it comes on top of the size asked for.
 constexpr char kPlacedDecoration[] = "_afx_placedDecoration";
 
 QSize PlacedDecoration(QWidget* pWidget)
@@ -144,7 +145,7 @@ QSize PlacedDecoration(QWidget* pWidget)
     const QVariant v = pWidget->property(kPlacedDecoration);
     if (v.isValid())
         return v.toSize();
-    const QSize sizeDecor = DecorationSize(pWidget);
+    const QSize sizeDecor = DecorationSize(pWidget) - QSize(0, TitleStripHeight(pWidget));
     pWidget->setProperty(kPlacedDecoration, sizeDecor);
     return sizeDecor;
 }
