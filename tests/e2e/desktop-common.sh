@@ -2,6 +2,7 @@
 # What the desktop end-to-end scripts share: a work folder, checks, waiting
 # for conditions, an X server, and the program's own windows. Sourced.
 
+[ -n "${PRODLET_E2E_TRACE:-}" ] && set -x  # every step on the output
 work=$(mktemp -d /tmp/prodlet-desktop-XXXXXX)
 pids=()
 failures=0
@@ -22,6 +23,7 @@ die() {  # die "what" LOG...: a set-up step failed
 
 check() {  # check "what" command...
     local what=$1; shift
+    echo "$what" >"$work/step"
     if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
 }
 
@@ -33,6 +35,24 @@ wait_for() {  # wait_for SECONDS command...: generous limits, short polls
         sleep 0.2
     done
 }
+
+# An X client that cannot reach a stuck server must not hang the test.
+for tool in xdotool xprop xwininfo xdpyinfo; do
+    eval "$tool() { timeout 20 $(command -v $tool) \"\$@\"; }"
+done
+
+# Past the limit the test ends itself, saying where it was, rather than
+# leaving CTest to kill it without a word.
+echo "setting up" >"$work/step"
+trap 'failures=$((failures + 1)); exit 1' TERM  # ends through cleanup, keeping the work folder
+(
+    sleep "${PRODLET_E2E_LIMIT:-200}" </dev/null >/dev/null 2>&1  # holds no pipe of CTest's
+    echo "FAIL - gave up after ${PRODLET_E2E_LIMIT:-200} s at: $(cat "$work/step" 2>/dev/null)"
+    # The script ends once its foreground step does, and one of its
+    # children may be what hangs (this watchdog is one too, and goes last).
+    kill -TERM $$
+    pkill -TERM -P $$
+) & pids+=($!)
 
 shot() {  # shot NAME: a screenshot into $PRODLET_E2E_SHOTS, when set
     [ -n "${PRODLET_E2E_SHOTS:-}" ] && import -window root "$PRODLET_E2E_SHOTS/$1.png" 2>/dev/null
