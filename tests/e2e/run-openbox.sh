@@ -126,8 +126,21 @@ wait "$app"; code=$?
 check "the exit code is 0 (was $code)" test "$code" = 0
 check "the icon is gone" wait_for 10 sh -c '! xdotool search --classname prodlet >/dev/null 2>&1'
 
+# The keyboard's close command still closes the frame, which has no close
+# box of its own, and so ends the program.
+"$prodlet" >"$work/prodlet2.log" 2>&1 & app=$!
+check "the tray icon appears again" wait_for 30 icon_shown
+double_click_icon
+check "a double-click shows the frame again" wait_for 20 frame_shown
+frame=$(frame_window)
+[ -n "$frame" ] && xdotool windowactivate --sync "$frame" 2>/dev/null
+xdotool key alt+F4
+check "Alt+F4 on the frame ends the program" wait_for 20 exited
+wait "$app"; code=$?
+check "the exit code after Alt+F4 is 0 (was $code)" test "$code" = 0
+
 if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work/prodlet.log"
+    echo "--- prodlet output"; cat "$work"/prodlet*.log
 fi
 echo "$failures failures"
 [ "$failures" = 0 ]
