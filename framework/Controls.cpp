@@ -13,6 +13,16 @@ AFX_PORTWND PortOf(const CWnd* pWnd)
     return pState != nullptr ? pState->pw : nullptr;
 }
 
+// Whether str begins with strPrefix, letter case ignored (ASCII, as the host
+// names are).
+bool StartsWithNoCase(const CString& str, const CString& strPrefix)
+{
+    return str.size() >= strPrefix.size() &&
+           std::equal(strPrefix.begin(), strPrefix.end(), str.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 // The first entry from the top whose whole text equals str, letter case
 // ignored (ASCII, as the host names are); -1 if none.
 int FindExact(AFX_PORTWND pw, const CString& str)
@@ -22,13 +32,33 @@ int FindExact(AFX_PORTWND pw, const CString& str)
     const int nCount = AfxPort().ListCount(pw);
     for (int i = 0; i < nCount; ++i) {
         const CString strItem = AfxPort().ListGetText(pw, i);
-        if (strItem.size() == str.size() &&
-            std::equal(strItem.begin(), strItem.end(), str.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
+        if (strItem.size() == str.size() && StartsWithNoCase(strItem, str))
             return i;
     }
     return -1;
+}
+
+void ResetEntries(AFX_PORTWND pw)
+{
+    if (pw != nullptr)
+        AfxPort().ListReset(pw);
+}
+
+int AddEntry(AFX_PORTWND pw, const CString& str) { return pw != nullptr ? AfxPort().ListAdd(pw, str) : -1; }
+
+int EntryCount(AFX_PORTWND pw) { return pw != nullptr ? AfxPort().ListCount(pw) : 0; }
+
+// Selects entry nIndex; an index outside the list clears the selection.
+int SelectEntry(AFX_PORTWND pw, int nIndex)
+{
+    if (pw == nullptr)
+        return -1;
+    if (nIndex < 0 || nIndex >= AfxPort().ListCount(pw)) {
+        AfxPort().ListSetSel(pw, -1);
+        return -1;
+    }
+    AfxPort().ListSetSel(pw, nIndex);
+    return nIndex;
 }
 
 CString ItemText(AFX_PORTWND pw, int nIndex)
@@ -56,23 +86,11 @@ void CButton::SetCheck(int nCheck)
 
 // ---- CComboBox
 
-void CComboBox::ResetContent()
-{
-    if (AFX_PORTWND pw = PortOf(this))
-        AfxPort().ListReset(pw);
-}
+void CComboBox::ResetContent() { ResetEntries(PortOf(this)); }
 
-int CComboBox::AddString(const CString& str)
-{
-    AFX_PORTWND pw = PortOf(this);
-    return pw != nullptr ? AfxPort().ListAdd(pw, str) : -1;
-}
+int CComboBox::AddString(const CString& str) { return AddEntry(PortOf(this), str); }
 
-int CComboBox::GetCount() const
-{
-    AFX_PORTWND pw = PortOf(this);
-    return pw != nullptr ? AfxPort().ListCount(pw) : 0;
-}
+int CComboBox::GetCount() const { return EntryCount(PortOf(this)); }
 
 int CComboBox::GetCurSel() const
 {
@@ -86,18 +104,7 @@ int CComboBox::GetCurSel() const
     return nIndex;
 }
 
-int CComboBox::SetCurSel(int nIndex)
-{
-    AFX_PORTWND pw = PortOf(this);
-    if (pw == nullptr)
-        return -1;
-    if (nIndex < 0 || nIndex >= AfxPort().ListCount(pw)) {
-        AfxPort().ListSetSel(pw, -1);
-        return -1;
-    }
-    AfxPort().ListSetSel(pw, nIndex);
-    return nIndex;
-}
+int CComboBox::SetCurSel(int nIndex) { return SelectEntry(PortOf(this), nIndex); }
 
 void CComboBox::GetLBText(int nIndex, CString& str) const { str = ItemText(PortOf(this), nIndex); }
 
@@ -105,17 +112,9 @@ int CComboBox::FindStringExact(int /*nStartAfter*/, const CString& str) const { 
 
 // ---- CListBox
 
-void CListBox::ResetContent()
-{
-    if (AFX_PORTWND pw = PortOf(this))
-        AfxPort().ListReset(pw);
-}
+void CListBox::ResetContent() { ResetEntries(PortOf(this)); }
 
-int CListBox::AddString(const CString& str)
-{
-    AFX_PORTWND pw = PortOf(this);
-    return pw != nullptr ? AfxPort().ListAdd(pw, str) : -1;
-}
+int CListBox::AddString(const CString& str) { return AddEntry(PortOf(this), str); }
 
 int CListBox::InsertString(int nIndex, const CString& str)
 {
@@ -142,11 +141,7 @@ int CListBox::DeleteString(int nIndex)
     return AfxPort().ListCount(pw);
 }
 
-int CListBox::GetCount() const
-{
-    AFX_PORTWND pw = PortOf(this);
-    return pw != nullptr ? AfxPort().ListCount(pw) : 0;
-}
+int CListBox::GetCount() const { return EntryCount(PortOf(this)); }
 
 int CListBox::GetCurSel() const
 {
@@ -154,18 +149,7 @@ int CListBox::GetCurSel() const
     return pw != nullptr ? AfxPort().ListGetSel(pw) : -1;
 }
 
-int CListBox::SetCurSel(int nIndex)
-{
-    AFX_PORTWND pw = PortOf(this);
-    if (pw == nullptr)
-        return -1;
-    if (nIndex < 0 || nIndex >= AfxPort().ListCount(pw)) {
-        AfxPort().ListSetSel(pw, -1);
-        return -1;
-    }
-    AfxPort().ListSetSel(pw, nIndex);
-    return nIndex;
-}
+int CListBox::SetCurSel(int nIndex) { return SelectEntry(PortOf(this), nIndex); }
 
 void CListBox::GetText(int nIndex, CString& str) const { str = ItemText(PortOf(this), nIndex); }
 
@@ -230,10 +214,7 @@ void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
     for (int i = 0; i < nCount; ++i) {
         CString strItem;
         pList->GetText(i, strItem);
-        if (strItem.size() >= value.size() &&
-            std::equal(value.begin(), value.end(), strItem.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            })) {
+        if (StartsWithNoCase(strItem, value)) {
             pList->SetCurSel(i);
             return;
         }
