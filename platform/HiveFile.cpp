@@ -232,13 +232,16 @@ int CHiveFile::Parse(std::string_view strText)
             // Another type, perhaps continued over several lines with a
             // trailing backslash: kept as one line of raw text.
             value.bText = FALSE;
-            CString strRaw(strLine.substr(nPos));
+            // The joined text is trimmed at each step, so the data never
+            // ends in a backslash that would continue it when written back.
+            CString strRaw(Trim(strLine.substr(nPos)));
             while (!strRaw.empty() && strRaw.back() == '\\') {
                 strRaw.pop_back();
                 if (i + 1 < lines.size())
                     strRaw += lines[++i];
+                strRaw = CString(Trim(strRaw));
             }
-            value.strData = CString(Trim(strRaw));
+            value.strData = std::move(strRaw);
             if (value.strData.empty() || HasControlChar(value.strData)) {
                 ++nBad;
                 continue;

@@ -31,6 +31,7 @@ TEST(HiveParse, WhatIsReadIsWrittenBackSoThatItReadsTheSame)
                             "\"junk\"=\"abc\" and more\n"  // text after the closing quote
                             "\"open\"=\\\n\"abc\n"         // continued, its quote never closed
                             "\"hex\"=hex:41,\\\n  42\n"
+                            "\"tail\"=a\\ \\\n\n  b\n"      // a backslash left last once blanks go continues too
                             "\"text\"=\"plain\"\n"
                             "\"cut\"=\"never closed\n";  // not a value at all
     CHiveFile first;
@@ -40,6 +41,7 @@ TEST(HiveParse, WhatIsReadIsWrittenBackSoThatItReadsTheSame)
                            "junk raw \"abc\" and more\n"
                            "open raw \"abc\n"
                            "hex raw hex:41,42\n"
+                           "tail raw ab\n"
                            "text text plain\n");
 
     const CString strOnce = first.Format();
