@@ -18,6 +18,7 @@
 namespace {
 
 constexpr UINT kIdsAppTitle = 57344;
+constexpr UINT kIdrMainFrame = 128;  // the main frame's resources, its icon among them
 constexpr UINT kIdFileNew = 57600;
 constexpr UINT kIdFileOpen = 57601;
 constexpr UINT kIdFileSave = 57603;
@@ -452,6 +453,7 @@ int AfxWinMain(int argc, char** argv)
     pApp->m_argv = argv;
     if (pApp->m_pszAppName.empty())
         AfxLoadString(kIdsAppTitle, pApp->m_pszAppName);
+    AfxPort().SetAppIdentity(pApp->m_pszAppName, AfxLoadIcon(kIdrMainFrame));
 
     // Before InitInstance: a signal during start-up closes the window once
     // the loop runs, rather than killing the program half set up.

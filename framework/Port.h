@@ -55,6 +55,10 @@ public:
 
     // ---- the backend and its loops
     virtual void Init(int& argc, char** argv) = 0;
+    // The program's name and main icon, once known: the desktop shows them
+    // for the notification-area icon and on every window without an icon of
+    // its own. A backend without a desktop may ignore them.
+    virtual void SetAppIdentity(const CString& /*strName*/, HICON /*hIcon*/) {}
     // Any thread: AfxPortRunQueued runs once on the user-interface thread
     // for each call, also inside nested loops.
     virtual void WakeUiThread() = 0;

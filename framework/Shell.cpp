@@ -193,6 +193,10 @@ BOOL AfxTrayDeliverAction(HWND hWnd, UINT uID, AfxTrayAction action)
     // would stack on top of it.
     if (action == AfxTrayAction::Context && !pEntry->contextMenu.empty())
         return FALSE;
+    // Hosts that show the menu themselves (StatusNotifierItem) know no
+    // double-click: their click ("Activate") is the icon's default action.
+    if (action == AfxTrayAction::Trigger && !pEntry->contextMenu.empty())
+        action = AfxTrayAction::DoubleClick;
     return AfxPostMessage(hWnd, pEntry->nCallbackMessage, uID, static_cast<LPARAM>(AfxTrayActionMessage(action)));
 }
 

@@ -7,7 +7,8 @@
 # package needs the OpenGL headers), GoogleTest, zlib (the icons are written
 # as PNG files at build time).
 # qt6-qpa-plugins brings the xcb (desktop) and offscreen (tests) platforms.
-PRODLET_BUILD_PACKAGES="build-essential cmake qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev zlib1g-dev"
+# pkg-config and the xcb headers for the hints X11 window managers read.
+PRODLET_BUILD_PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libgtest-dev zlib1g-dev"
 
 # Also for the end-to-end test of the real binary: a headless X server with a
 # notification area, input and window tools, network namespaces, the test
@@ -17,6 +18,10 @@ PRODLET_TEST_PACKAGES="xvfb trayer openbox xdotool x11-utils iproute2 util-linux
 # A D-Bus session with the accessibility bus and its Python bindings, through
 # which the end-to-end tests read the windows as a screen reader does.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES dbus-daemon dbus-bin at-spi2-core python3-pyatspi"
+# And for the runs on real desktops: another tray (tint2), a Wayland
+# compositor with Qt's Wayland plugin, and a session bus with a
+# StatusNotifierItem host written in Python.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES tint2 weston qt6-wayland dbus python3-dbus python3-gi"
 # Also for the test of the installed files: the desktop-entry, AppStream,
 # manual-page and HTML checkers, and an SVG renderer to hold the icons to the SVG.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-db libxml2-utils librsvg2-bin"

@@ -155,6 +155,20 @@ void CQtPort::Init(int& argc, char** argv)
     argc = s_argc;
 }
 
+void CQtPort::SetAppIdentity(const CString& strName, HICON hIcon)
+{
+    if (qApp == nullptr)
+        return;
+    // Hosts of StatusNotifierItems show the application's name as the icon's
+    // title, and X11 window managers see it as the window class; it would
+    // otherwise be the executable's file name.
+    if (!strName.empty())
+        QCoreApplication::setApplicationName(ToQt(strName));
+    // Every window without an icon of its own, message boxes among them.
+    if (hIcon != nullptr)
+        QApplication::setWindowIcon(IconFromResource(hIcon));
+}
+
 void CQtPort::WakeUiThread()
 {
     if (CWaker* pWaker = g_pWaker.load())

@@ -162,9 +162,14 @@ void FitStaticText(QLabel* pLabel)
     pLabel->resize(nWidth, pLabel->height());
 }
 
-AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect)
+AFX_PORTWND CQtPort::CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rectIn)
 {
     QWidget* pParent = WidgetOf(pwParent);
+    // Positions are relative to the inside, which starts below a title strip.
+    CRect rect = rectIn;
+    const int nTop = TitleStripHeight(pParent);
+    rect.top += nTop;
+    rect.bottom += nTop;
     const QString strText = QString::fromUtf8(item.text ? item.text : "");
     QWidget* pWidget = nullptr;
     switch (item.kind) {

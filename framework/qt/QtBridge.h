@@ -10,6 +10,7 @@ class CQtPort : public CAfxPort {
 public:
     // ---- the backend and its loops (Backend.cpp)
     void Init(int& argc, char** argv) override;
+    void SetAppIdentity(const CString& strName, HICON hIcon) override;
     void WakeUiThread() override;
     int RunLoop(AFX_LOOP& loop) override;
     void ExitLoop(AFX_LOOP& loop, int nExitCode) override;
@@ -119,3 +120,19 @@ QWidget* MouseCaptureWidget();
 
 // Our own modal dialogs, which the framework ends itself (Windows.cpp).
 bool IsFrameworkDialog(const QWidget* pWidget);
+
+// ---- the window manager or compositor (Desktop.cpp)
+bool OnWayland();
+// Flags every top-level window of ours adds to its own.
+Qt::WindowFlags DecorationFlags();
+// Where the desktop would draw a decoration we cannot ask the right thing of
+// (Wayland), a strip at the top of the window's inside shows its title;
+// children of the window sit below it.
+void AddTitleStrip(QWidget* pWindow);
+int TitleStripHeight(const QWidget* pWindow);  // 0 without a strip
+// The window style a frame was made with, for the window manager's hints.
+void SetWindowStyle(QWidget* pWindow, DWORD dwStyle);
+// Just before a top-level window is shown: its hints to the window manager.
+void PrepareTopLevel(QWidget* pWindow);
+// Raises and activates a window that is shown.
+void BringForward(QWidget* pWindow);

@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
+#include <QScreen>
 #include <QSystemTrayIcon>
 
 #include <memory>
@@ -79,6 +81,32 @@ AfxTrayAction ActionOf(QSystemTrayIcon::ActivationReason reason, bool& bKnown)
         return AfxTrayAction::Trigger;
     }
 }
+
+// A message box over its owner: centred on it while it is shown, else on
+// the screen.
+class CMessageBoxWidget : public QMessageBox {
+public:
+    CMessageBoxWidget(QMessageBox::Icon icon, const QString& strCaption, const QString& strText, QWidget* pOwner)
+        : QMessageBox(icon, strCaption, strText, QMessageBox::Ok, pOwner,
+                      Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | DecorationFlags())
+    {
+        AddTitleStrip(this);
+    }
+
+protected:
+    void showEvent(QShowEvent* pEvent) override
+    {
+        QMessageBox::showEvent(pEvent);  // sizes the box
+        QWidget* pOwner = parentWidget();
+        QRect rcOver;
+        if (pOwner != nullptr && pOwner->isVisible() && !(pOwner->windowState() & Qt::WindowMinimized))
+            rcOver = pOwner->frameGeometry();
+        else if (QScreen* pScreen = screen())
+            rcOver = pScreen->geometry();
+        if (rcOver.isValid())
+            move(rcOver.center() - QPoint(width() / 2, height() / 2));
+    }
+};
 
 }  // namespace
 
@@ -165,9 +193,14 @@ int CQtPort::MessageBox(AFX_PORTWND pwOwner, const CString& strCaption, const CS
     default:
         break;
     }
-    QMessageBox box(icon, ToQt(strCaption), ToQt(strText), QMessageBox::Ok, WidgetOf(pwOwner));
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    QWidget* pOwner = pwOwner != nullptr ? WidgetOf(pwOwner)->window() : nullptr;
+    // The owner may go while the box is open (the program ends from the
+    // notification area), and takes the box along.
+    QPointer<QMessageBox> pBox = new CMessageBoxWidget(icon, ToQt(strCaption), ToQt(strText), pOwner);
+    // Modal to its owner only: the notification area's icon keeps answering.
+    pBox->setWindowModality(pOwner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    pBox->exec();
+    delete pBox.data();
     return IDOK;
 }
 

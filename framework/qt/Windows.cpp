@@ -132,6 +132,25 @@ void AddAccelerators(QWidget* pFrame, std::span<const AFX_ACCEL> accels)
 
 QSize DecorationSize(const QWidget* pWidget) { return pWidget->frameGeometry().size() - pWidget->geometry().size(); }
 
+// The window manager adds its border and title bar only once a window is
+// mapped, so a frame sized before it was first shown was sized without them.
+// The decoration that held when a window was first placed is kept with it:
+// its outside is its inside plus that, whatever the window manager adds
+// later, and showing it again never takes the decoration off its inside once
+// more. Our own title strip stands in for the window manager's title bar:
+// like that, it comes on top of the size asked for.
+constexpr char kPlacedDecoration[] = "_afx_placedDecoration";
+
+QSize PlacedDecoration(QWidget* pWidget)
+{
+    const QVariant v = pWidget->property(kPlacedDecoration);
+    if (v.isValid())
+        return v.toSize();
+    const QSize sizeDecor = DecorationSize(pWidget) - QSize(0, TitleStripHeight(pWidget));
+    pWidget->setProperty(kPlacedDecoration, sizeDecor);
+    return sizeDecor;
+}
+
 }  // namespace
 
 QFont TemplateFont(const AFX_DLGTEMPLATE& tmpl)
@@ -148,8 +167,10 @@ bool IsFrameworkDialog(const QWidget* pWidget) { return dynamic_cast<const CDial
 
 AFX_PORTWND CQtPort::CreateFrame(const AFX_FRAMEDESC& desc)
 {
-    auto* pFrame = new CFrameWidget(FlagsOfStyle(desc.dwStyle));
+    auto* pFrame = new CFrameWidget(FlagsOfStyle(desc.dwStyle) | DecorationFlags());
     pFrame->setWindowTitle(ToQt(desc.strTitle));
+    SetWindowStyle(pFrame, desc.dwStyle);
+    AddTitleStrip(pFrame);
     if (!desc.menu.empty())
         AddMenuItems(pFrame->menuBar(), desc.menu, pFrame);
     if (!desc.accels.empty())
@@ -181,9 +202,11 @@ AFX_PORTWND CQtPort::CreateDialogWindow(AFX_PORTWND pwOwner, const AFX_DLGTEMPLA
 {
     QWidget* pOwner = WidgetOf(pwOwner);
     auto* pDialog = new CDialogWidget(pOwner ? pOwner->window() : nullptr);
+    pDialog->setWindowFlags(pDialog->windowFlags() | DecorationFlags());
     pDialog->setWindowTitle(QString::fromUtf8(tmpl.caption ? tmpl.caption : ""));
     pDialog->setFont(TemplateFont(tmpl));
-    pDialog->setFixedSize(sizeClient.cx, sizeClient.cy);
+    AddTitleStrip(pDialog);
+    pDialog->setFixedSize(sizeClient.cx, sizeClient.cy + TitleStripHeight(pDialog));
     return PortOf(pDialog);
 }
 
@@ -256,14 +279,28 @@ BOOL CQtPort::IsWindowEnabled(AFX_PORTWND pw)
 void CQtPort::ShowWindow(AFX_PORTWND pw, int nCmdShow)
 {
     QWidget* pWidget = WidgetOf(pw);
-    if (nCmdShow == SW_HIDE)
+    if (nCmdShow == SW_HIDE) {
         pWidget->hide();
-    else if (nCmdShow == SW_MINIMIZE && pWidget->isWindow())
+        return;
+    }
+    if (!pWidget->isWindow()) {
+        pWidget->show();
+        return;
+    }
+    PrepareTopLevel(pWidget);
+    if (nCmdShow == SW_MINIMIZE) {
         pWidget->showMinimized();
-    else if (pWidget->isWindow() && nCmdShow == SW_SHOWNORMAL)
+        return;
+    }
+    if (nCmdShow == SW_SHOWNORMAL)
         pWidget->showNormal();
     else
         pWidget->show();
+    // Our frames have no minimise box, yet a window manager may minimise
+    // them all the same (its own menu, the task bar): showing one brings it
+    // back from there too.
+    if (pWidget->windowState() & Qt::WindowMinimized)
+        pWidget->setWindowState(pWidget->windowState() & ~Qt::WindowMinimized);
 }
 
 BOOL CQtPort::IsHidden(AFX_PORTWND pw) { return WidgetOf(pw)->isHidden(); }
@@ -275,7 +312,7 @@ BOOL CQtPort::IsMinimized(AFX_PORTWND pw) { return WidgetOf(pw)->window()->isMin
 CRect CQtPort::GetWindowRect(AFX_PORTWND pw)
 {
     QWidget* pWidget = WidgetOf(pw);
-    const QRect rect = pWidget->isWindow() ? pWidget->frameGeometry()
+    const QRect rect = pWidget->isWindow() ? QRect(pWidget->frameGeometry().topLeft(), pWidget->size() + PlacedDecoration(pWidget))
                                            : QRect(pWidget->mapToGlobal(QPoint(0, 0)), pWidget->size());
     return CRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
@@ -285,12 +322,13 @@ void CQtPort::MoveWindow(AFX_PORTWND pw, const CRect& rect)
     QWidget* pWidget = WidgetOf(pw);
     if (pWidget->isWindow()) {
         // The rect is the outer one; Qt sizes the inside and places the outside.
-        const QSize sizeDecor = DecorationSize(pWidget);
+        const QSize sizeDecor = PlacedDecoration(pWidget);
         if (pWidget->minimumSize() != pWidget->maximumSize())
             pWidget->resize(std::max(0, rect.Width() - sizeDecor.width()), std::max(0, rect.Height() - sizeDecor.height()));
         pWidget->move(rect.left, rect.top);
     } else {
-        pWidget->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
+        const int nTop = TitleStripHeight(pWidget->parentWidget());
+        pWidget->setGeometry(rect.left, rect.top + nTop, rect.Width(), rect.Height());
     }
 }
 
@@ -298,7 +336,7 @@ void CQtPort::PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELI
 {
     QWidget* pWidget = WidgetOf(pw);
     // Qt sizes the inside of a window; the rect and the limits are outside sizes.
-    const QSize sizeDecor = DecorationSize(pWidget);
+    const QSize sizeDecor = PlacedDecoration(pWidget);
     const QSize sizeClient(std::max(0, rcOuter.Width() - sizeDecor.width()),
                            std::max(0, rcOuter.Height() - sizeDecor.height()));
     if (limits.bFixed) {
@@ -322,10 +360,14 @@ void CQtPort::SetForegroundWindow(AFX_PORTWND pw)
     QWidget* pWindow = WidgetOf(pw)->window();
     if (!pWindow->isVisible())
         return;
-    // The offscreen platform (tests) cannot raise and says so on the console.
-    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        pWindow->raise();
-    pWindow->activateWindow();
+    BringForward(pWindow);
+    // A box it owns stays in front of it, as owned windows do on the
+    // original platform, and takes the input.
+    for (QWidget* pTop : QApplication::topLevelWidgets()) {
+        if (pTop != pWindow && pTop->isVisible() && pTop->isModal() && pTop->parentWidget() != nullptr &&
+            pTop->parentWidget()->window() == pWindow)
+            BringForward(pTop);
+    }
 }
 
 void CQtPort::SetIcon(AFX_PORTWND pw, HICON hIcon) { WidgetOf(pw)->setWindowIcon(IconFromResource(hIcon)); }
@@ -336,6 +378,7 @@ void CQtPort::ShowModal(AFX_PORTWND pw)
     // (a window of its own) keeps answering while a dialog is open.
     QWidget* pWidget = WidgetOf(pw);
     pWidget->setWindowModality(pWidget->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    PrepareTopLevel(pWidget);
     pWidget->show();
 }
 

@@ -399,12 +399,18 @@ TEST_F(ShellTest, WhereTheDesktopShowsTheMenuTheIconCarriesIt)
     EXPECT_FALSE(AfxTrayChooseContextMenuItem(m_wnd.GetSafeHwnd(), IDM_TRAY, 1));  // separator
     EXPECT_TRUE(AfxTrayChooseContextMenuItem(m_wnd.GetSafeHwnd(), IDM_TRAY, 4));
     EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::DoubleClick));
-    ASSERT_TRUE(WaitForMessages(2));
-    ASSERT_EQ(m_wnd.m_messages.size(), 2u);
+    // Such a host's click (Activate) is its default action: the double-click.
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::Trigger));
+    EXPECT_TRUE(AfxTrayDeliverAction(m_wnd.GetSafeHwnd(), IDM_TRAY, AfxTrayAction::MiddleClick));
+    ASSERT_TRUE(WaitForMessages(4));
+    ASSERT_EQ(m_wnd.m_messages.size(), 4u);
     EXPECT_EQ(m_wnd.m_messages[0].nMessage, WM_COMMAND);
     EXPECT_EQ(m_wnd.m_messages[0].wParam, ID_EXIT);
-    EXPECT_EQ(m_wnd.m_messages[1].nMessage, WM_TEST_TRAY);
-    EXPECT_EQ(m_wnd.m_messages[1].lParam, 0x0203);
+    const LPARAM aExpected[] = {0x0203, 0x0203, 0x0208};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(m_wnd.m_messages[i + 1].nMessage, WM_TEST_TRAY);
+        EXPECT_EQ(m_wnd.m_messages[i + 1].lParam, aExpected[i]);
+    }
 
     nid.uFlags = 0;
     Shell_NotifyIcon(NIM_DELETE, &nid);
