@@ -63,7 +63,9 @@ def xdo(*args):
 def application():
     desktop = pyatspi.Registry.getDesktop(0)
     for app in desktop:
-        if app is not None and app.name == "prodlet":
+        # The application's name as the program gives it ("Prodlet"), or the
+        # executable's where it gives none: either way, compared without case.
+        if app is not None and app.name.lower() == "prodlet":
             # The program's windows come and go: read them afresh each time.
             app.set_cache_mask(Atspi.Cache.NONE)
             app.clear_cache()

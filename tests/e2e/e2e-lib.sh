@@ -17,6 +17,7 @@ e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # run: each has a time limit, and the waits try again.
 xdotool() { timeout 10 xdotool "$@"; }
 xprop() { timeout 10 xprop "$@"; }
+xwininfo() { timeout 10 xwininfo "$@"; }
 xdpyinfo() { timeout 10 xdpyinfo "$@"; }
 import() { timeout 20 import "$@"; }
 

@@ -135,15 +135,15 @@ tray_menu() {
     xdotool click 3
     wait_for "$1" popup_shown
 }
-# A shown window of the program that is neither the icon, nor a titled
-# window, nor a tooltip: an open menu.
+# A shown window of the program that the window manager does not manage
+# (override-redirect), other than the icon and a tooltip: an open menu. Its
+# title and window type tell nothing: Qt titles it with the program's name,
+# as it titles the main window, and types the tray's menu a normal window.
 popup_shown() {
     local w
     for w in $(xdotool search --onlyvisible --classname prodlet 2>/dev/null); do
         [ "$w" = "$tray_win" ] && continue
-        case "$(xdotool getwindowname "$w" 2>/dev/null)" in
-            Prodlet | Options | "Edit Names" | "Statistics Snapshot") continue ;;
-        esac
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' || continue
         xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
         return 0
     done
