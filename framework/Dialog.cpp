@@ -167,7 +167,8 @@ int CDialog::DoModal()
     CWndState* pState = AfxNewWindow(this, pw, AfxWndKind::Dialog, nullptr);
     if (pState == nullptr)
         return -1;
-    pState->hOwner = pOwner != nullptr ? pOwner->hWnd : nullptr;
+    const HWND hOwner = pOwner != nullptr ? pOwner->hWnd : nullptr;
+    pState->hOwner = hOwner;
     AfxBuildControls(pState, *pTemplate);
 
     CModalState modal;
@@ -185,6 +186,7 @@ int CDialog::DoModal()
         pState->pModal = nullptr;
     if (IsWindow())
         DestroyWindow();
+    AfxActivateOwnerAfterModal(hOwner);
     return modal.nResult;
 }
 

@@ -26,13 +26,32 @@ int AfxMessageBox(const CString& strText, UINT nType)
     // stays in front of it and blocks it alone, so the notification area's
     // icon still answers while the box is open.
     AFX_PORTWND pwOwner = nullptr;
+    HWND hOwner = nullptr;
     if (CWnd* pMain = AfxGetMainWnd()) {
-        if (CWndState* pState = AfxStateFromHandle(pMain->GetSafeHwnd()))
+        if (CWndState* pState = AfxStateFromHandle(pMain->GetSafeHwnd())) {
             pwOwner = pState->pw;
+            hOwner = pState->hWnd;
+        }
     }
-    // The box runs a nested loop: timers and posted messages go on meanwhile.
-    CDispatchScope scope;
-    return AfxPort().MessageBox(pwOwner, strCaption, strText, nType);
+    int nResult = IDOK;
+    {
+        // The box runs a nested loop: timers and posted messages go on meanwhile.
+        CDispatchScope scope;
+        nResult = AfxPort().MessageBox(pwOwner, strCaption, strText, nType);
+    }
+    AfxActivateOwnerAfterModal(hOwner);
+    return nResult;
+}
+
+void AfxActivateOwnerAfterModal(HWND hOwner)
+{
+    // As on the original platform, where the owner is activated as its modal
+    // window goes; a window manager, left to itself, may give the keyboard
+    // to another window or to none. A hidden or minimised owner stays so.
+    CWndState* pOwner = hOwner != nullptr ? AfxStateFromHandle(hOwner) : nullptr;
+    if (pOwner == nullptr || !AfxPort().IsVisible(pOwner->pw) || AfxPort().IsMinimized(pOwner->pw))
+        return;
+    AfxPort().SetForegroundWindow(pOwner->pw);
 }
 
 void AfxEndModalLoops()

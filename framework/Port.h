@@ -107,6 +107,9 @@ public:
     virtual void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) = 0;
     // Brings a visible window forward; never shows a hidden one.
     virtual void SetForegroundWindow(AFX_PORTWND pw) = 0;
+    // The top-level window of ours that is active (has the keyboard), or
+    // null; a backend without a desktop has none.
+    virtual AFX_PORTWND GetForegroundWindow() { return nullptr; }
     virtual void SetIcon(AFX_PORTWND pw, HICON hIcon) = 0;
     // Shows a dialog window modal to the whole application.
     virtual void ShowModal(AFX_PORTWND pw) = 0;

@@ -411,6 +411,12 @@ BOOL CWnd::SetForegroundWindow()
     return TRUE;
 }
 
+CWnd* CWnd::GetForegroundWindow()
+{
+    CWndState* pState = AfxStateFromPort(AfxPort().GetForegroundWindow());
+    return pState != nullptr ? pState->pOwner : nullptr;
+}
+
 void CWnd::SetIcon(HICON hIcon)
 {
     if (AFX_PORTWND pw = PortOf(this))

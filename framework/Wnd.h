@@ -46,6 +46,9 @@ public:
     void GetWindowRect(CRect* pRect) const;  // screen pixels, frame included
     void MoveWindow(const CRect& rect, BOOL bRepaint = TRUE);
     BOOL SetForegroundWindow();
+    // The program's active top-level window, or null when another program's
+    // window (or none) is active.
+    static CWnd* GetForegroundWindow();
     void SetIcon(HICON hIcon);
 
     // ---- timers: WM_TIMER with wParam = nIDEvent every nElapse ms until killed

@@ -89,6 +89,9 @@ void AfxFrameApplySizeLimits(CWnd* pFrame);
 // ---- the loop (App.cpp)
 // Ends every modal dialog and message box that is open.
 void AfxEndModalLoops();
+// When a modal dialog or message box has ended: its owner, if it still
+// lives and is shown, becomes the active window again and takes the keyboard.
+void AfxActivateOwnerAfterModal(HWND hOwner);
 
 // ---- the notification area (Shell.cpp): a destroyed window's icons go too
 void AfxTrayWindowDestroyed(HWND hWnd);

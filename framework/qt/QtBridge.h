@@ -43,6 +43,7 @@ public:
     void MoveWindow(AFX_PORTWND pw, const CRect& rect) override;
     void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) override;
     void SetForegroundWindow(AFX_PORTWND pw) override;
+    AFX_PORTWND GetForegroundWindow() override;
     void SetIcon(AFX_PORTWND pw, HICON hIcon) override;
     void ShowModal(AFX_PORTWND pw) override;
     BOOL HasFocus(AFX_PORTWND pw) override;

@@ -370,6 +370,12 @@ void CQtPort::SetForegroundWindow(AFX_PORTWND pw)
     }
 }
 
+AFX_PORTWND CQtPort::GetForegroundWindow()
+{
+    QWidget* pActive = QApplication::activeWindow();
+    return pActive != nullptr ? PortOf(pActive) : nullptr;
+}
+
 void CQtPort::SetIcon(AFX_PORTWND pw, HICON hIcon) { WidgetOf(pw)->setWindowIcon(IconFromResource(hIcon)); }
 
 void CQtPort::ShowModal(AFX_PORTWND pw)
