@@ -70,7 +70,10 @@ start_http_server() {  # the recorder on 127.0.0.1:80; one file per request in $
 
 start_xvfb() {  # Xvfb picks a free display itself and tells which one it took
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
+    # -noreset: the server would start over each time its last client left
+    # (the first of which is the check below), and a client connecting then
+    # is turned away.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 & pids+=($!)
     exec 3>&-
     wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
     DISPLAY=:$(head -n 1 "$work/display")

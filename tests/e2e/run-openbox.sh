@@ -12,9 +12,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/desktop-common.sh"
 
 start_xvfb
-openbox --sm-disable >"$work/openbox.log" 2>&1 & pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
-    die "openbox did not start" "$work/openbox.log"
+# Openbox gives up at once when the display turns it away; it gets three tries.
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+wm_up_or_gone() { wm_up || ! kill -0 "$wm" 2>/dev/null; }
+for try in 1 2 3; do
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 & wm=$!; pids+=("$wm")
+    wait_for 20 wm_up_or_gone
+    wm_up && break
+    echo "     openbox try $try did not start"
+done
+wm_up || die "openbox did not start" "$work/openbox.log"
 tint2 >"$work/tint2.log" 2>&1 & pids+=($!)
 wait_for 20 sh -c 'xdotool search --onlyvisible --class tint2 >/dev/null 2>&1' || die "tint2 did not start" "$work/tint2.log"
 # The tray's manager window carries the orientation property once tint2 owns

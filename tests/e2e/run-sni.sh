@@ -24,6 +24,14 @@ check "the item's title is Prodlet (was $(sni_field "r.get('title')"))" test "$(
 menu=$(sni_field "' | '.join(m.get('label', m.get('type', '?')) for m in r.get('menu', []))")
 check "the item's menu is Restore, About Prodlet..., Exit (was: $menu)" \
     test "$menu" = "_Restore | separator | _About Prodlet... | separator | E_xit"
+# The menu the host draws cannot mark a default item: the menu protocol
+# (com.canonical.dbusmenu) has no such property, and Qt exports each item's
+# label, state and visibility only, not its bold font. On such a host the
+# default action is the click itself: the item says it is not only a menu,
+# so the host sends Activate, which runs the first item, Restore.
+check "the menu's first item, Restore, is enabled" test "$(sni_field "r['menu'][0].get('enabled')")" = True
+check "the item is not only a menu: the host's click is Activate (ItemIsMenu $(sni_field "r.get('item_is_menu')"))" \
+    test "$(sni_field "r.get('item_is_menu')")" = False
 check "the host's click was answered" test "$(sni_field "r.get('activated')")" = True
 check "the host's click (Activate) shows the frame" wait_for 20 frame_shown
 check "no message box is shown" sh -c "[ -z \"\$(xdotool search --onlyvisible --name '^Prodlet\$' 2>/dev/null | sed 1d)\" ]"

@@ -112,6 +112,7 @@ class Watcher(dbus.service.Object):
             props = dbus.Interface(item, PROPS)
             result["title"] = str(props.Get(ITEM, "Title"))
             result["id"] = str(props.Get(ITEM, "Id"))
+            result["item_is_menu"] = bool(props.Get(ITEM, "ItemIsMenu"))
             menu_path = props.Get(ITEM, "Menu")
             menu = dbus.Interface(self.bus.get_object(name, menu_path), MENU)
             _, layout = menu.GetLayout(0, -1, dbus.Array([], signature="s"))
