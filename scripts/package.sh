@@ -139,6 +139,7 @@ version_ok() {
 }
 check "/usr/bin/prodlet --version without a display" version_ok
 once_on_loopback() {
+    # shellcheck disable=SC2016  # expanded by the inner shell
     tests/netns/in-netns.sh bash -c '
         python3 tests/e2e/http_recorder.py "$1/requests" & server=$!
         for _ in $(seq 150); do [ -e "$1/requests/listening" ] && break; sleep 0.2; done

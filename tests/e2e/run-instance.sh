@@ -23,7 +23,7 @@ start_trayer
 window_shown() { xdotool search --onlyvisible --name '^Prodlet$' >/dev/null 2>&1; }
 # The hive as a later start must leave it: contents, inode and time of change.
 hive_state() { { stat -c '%i %s %y' "$PRODLET_HIVE"; md5sum <"$PRODLET_HIVE"; } 2>/dev/null; }
-runtime_files() { ls "$XDG_RUNTIME_DIR/prodlet" 2>/dev/null | sort | paste -sd ' '; }
+runtime_files() { find "$XDG_RUNTIME_DIR/prodlet" -mindepth 1 -printf '%f\n' 2>/dev/null | sort | paste -sd ' '; }
 
 # ---- a second start restores the first one's window
 "$prodlet" >"$work/first.log" 2>&1 & app=$!
