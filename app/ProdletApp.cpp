@@ -100,3 +100,12 @@ void CProdletApp::RunAboutDlg(CAboutDlg& dlg)
     // Fixed for as long as the box is open, though the engine runs on.
     dlg.DoModal();
 }
+
+BOOL CProdletApp::RestoreFromAnotherStart()
+{
+    auto* pFrame = dynamic_cast<CFrameWnd*>(m_pMainWnd);
+    CView* pView = pFrame != nullptr && pFrame->IsWindow() ? pFrame->GetActiveView() : nullptr;
+    if (pView == nullptr || !pView->IsWindow())
+        return FALSE;
+    return pView->PostMessage(WM_COMMAND, ID_RESTORE, 0);
+}

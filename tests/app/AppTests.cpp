@@ -143,6 +143,25 @@ TEST_F(AppTest, WithoutArgumentsOnlyTheTrayIconShows)
     EXPECT_EQ(m_trayMessages.back(), NIM_DELETE);
 }
 
+TEST_F(AppTest, AnotherStartRestoresTheHiddenWindowOnceThereIsOne)
+{
+    CProdletApp app;
+    // Still starting: nothing to restore, so the other start is told to wait.
+    EXPECT_FALSE(app.RestoreFromAnotherStart());
+    ASSERT_TRUE(Start(app));
+    CMainFrame* pFrame = Frame(app);
+    ASSERT_FALSE(pFrame->IsWindowVisible());
+    EXPECT_TRUE(app.RestoreFromAnotherStart());
+    AfxPumpUntil([pFrame] { return pFrame->IsWindowVisible() != FALSE; }, 30000);
+    EXPECT_TRUE(pFrame->IsWindowVisible());
+    // As Restore does it, so Return To Tray hides it as after Restore.
+    View(app)->SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    EXPECT_FALSE(pFrame->IsWindowVisible());
+    EXPECT_EQ(Exit(app), 0);
+    // Once the frame is gone, there is nothing to restore again.
+    EXPECT_FALSE(app.RestoreFromAnotherStart());
+}
+
 TEST_F(AppTest, AFileOnTheCommandLineOpensItWithTheFrameShown)
 {
     m_files.Dir().Write("some.doc", "anything");

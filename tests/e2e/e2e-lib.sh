@@ -35,7 +35,10 @@ e2e_init() {  # e2e_init: the work folder, the settings paths in it, and the exi
     export XDG_CONFIG_HOME=$work/config
     export QT_QPA_PLATFORM=xcb
     unset WAYLAND_DISPLAY
+    # The one-copy-per-display lock of this run's copies, apart from any other's.
+    export XDG_RUNTIME_DIR=$work/runtime
     mkdir -p "$PRODLET_WINDIR" "$work/requests"
+    mkdir -m 0700 "$XDG_RUNTIME_DIR"
 }
 
 # The work folder and the exit trap alone; a sanitizer build writes its

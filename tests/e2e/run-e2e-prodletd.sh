@@ -77,7 +77,7 @@ wait "$app"; code=$?
 check "the status after SIGTERM is 0 (was $code)" test "$code" = 0
 check "the settings file is intact" cmp -s "$work/hive-before-term" "$hive"
 check "the settings file is a whole hive" sh -c "head -n 1 '$hive' | grep -q '^REGEDIT4'"
-check "no temporary settings file is left" sh -c "! ls '$work/settings' | grep -v -e '^prodlet.reg$' -e '^prodlet.reg.lock$' | grep -q ."
+check "no temporary settings file is left" sh -c "! ls '$work/settings' | grep -v -e '^prodlet.reg$' -e '^prodlet.reg.lock$' -e '^prodlet.reg.prodletd.lock$' | grep -q ."
 check "nothing on standard error" test ! -s "$work/daemon.err"
 
 # ---- SIGINT ends it the same way; the seed is not read again
