@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 prodlet_install_packages $PRODLET_BUILD_PACKAGES $PRODLET_PACKAGE_PACKAGES
 
 build="build-pkg"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRODLET_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr -DPRODLET_E2E=OFF
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRODLET_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr -DPRODLET_E2E=OFF -DBUILD_TESTING=OFF
 # Only what the package holds; the tests are built and run elsewhere.
 # (Lists are read into variables first: grep -q may quit before its writer,
 # which pipefail would count as a failure.)
