@@ -45,8 +45,9 @@ void CMainFrame::OnClose()
 void CMainFrame::OnGetMinMaxInfo(MINMAXINFO* pMMI)
 {
     auto* pView = dynamic_cast<CProdletView*>(GetActiveView());
-    if (pView && pView->m_bFrameSizeValid) {
-        pMMI->ptMinTrackSize = {pView->m_sizeFrame.cx, pView->m_sizeFrame.cy};
-        pMMI->ptMaxTrackSize = {pView->m_sizeFrame.cx, pView->m_sizeFrame.cy};
+    CSize size;
+    if (pView && pView->GetFrameSize(size)) {
+        pMMI->ptMinTrackSize = {size.cx, size.cy};
+        pMMI->ptMaxTrackSize = {size.cx, size.cy};
     }
 }

@@ -94,9 +94,18 @@ void CProdletApp::RunAboutDlg(CAboutDlg& dlg)
     // Both routes to the command come through the view, so it is there; the
     // box still opens, with empty texts, should it ever not be.
     if (auto* pView = dynamic_cast<CProdletView*>(pFrame != nullptr ? pFrame->GetActiveView() : nullptr)) {
-        dlg.m_strIpAddress = pView->m_strLocalIP;
-        dlg.m_strTimeSinceLaunch = TimeSinceLaunchText(pView->m_dwLaunchTick, GetTickCount());
+        dlg.m_strIpAddress = pView->GetLocalIP();
+        dlg.m_strTimeSinceLaunch = TimeSinceLaunchText(pView->GetLaunchTick(), GetTickCount());
     }
     // Fixed for as long as the box is open, though the engine runs on.
     dlg.DoModal();
+}
+
+BOOL CProdletApp::RestoreFromAnotherStart()
+{
+    auto* pFrame = dynamic_cast<CFrameWnd*>(m_pMainWnd);
+    CView* pView = pFrame != nullptr && pFrame->IsWindow() ? pFrame->GetActiveView() : nullptr;
+    if (pView == nullptr || !pView->IsWindow())
+        return FALSE;
+    return pView->PostMessage(WM_COMMAND, ID_RESTORE, 0);
 }

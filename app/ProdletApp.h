@@ -21,6 +21,10 @@ public:
     // The command's steps around a dialog the caller made: the handler passes
     // its own, tests one they can reach while it is open.
     void RunAboutDlg(CAboutDlg& dlg);
+    // Another start of the program on this display: the window comes forward
+    // as the tray menu's Restore brings it (the same command, posted to the
+    // view). FALSE while there is no window yet to restore.
+    BOOL RestoreFromAnotherStart();
 
     // The one settings store, from the first step of start-up to the exit step.
     std::unique_ptr<CRegistrySettings> m_pSettings;

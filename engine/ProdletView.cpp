@@ -455,3 +455,15 @@ void CProdletView::OnAbout()
     if (CWinApp* pApp = AfxGetApp())
         pApp->OnCmdMsg(ID_APP_ABOUT);
 }
+
+PROBE_COUNTS CProdletView::GetCounts() const
+{
+    return {m_nSuccesses, m_nDnsFailures, m_nHttpFailures, m_nSocketFailures};
+}
+
+BOOL CProdletView::GetFrameSize(CSize& size) const
+{
+    if (m_bFrameSizeValid)
+        size = m_sizeFrame;
+    return m_bFrameSizeValid;
+}

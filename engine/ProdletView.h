@@ -32,6 +32,14 @@ constexpr int PROBLEM_HTTP = 0;
 constexpr int PROBLEM_DNS = 1;
 constexpr int PROBLEM_SOCKET = 2;
 
+// What the statistics count since the program started.
+struct PROBE_COUNTS {
+    int nSuccesses = 0;
+    int nDnsFailures = 0;
+    int nHttpFailures = 0;
+    int nSocketFailures = 0;
+};
+
 class CProdletView : public CFormView {
     DECLARE_DYNCREATE(CProdletView)
 
@@ -42,8 +50,55 @@ public:
     void OnInitialUpdate() override;
     void DoDataExchange(CDataExchange* pDX) override;
 
-    // ---- scheduling
+    // ---- message and command handlers (the message map, the frame and the
+    // service reach the engine through these)
     void OnStart();
+    void OnTimer(UINT nIDEvent);
+    void OnDestroy();
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSocketEvent(WPARAM wParam, LPARAM lParam);
+    LRESULT OnHostResolved(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLocalHostResolved(WPARAM wParam, LPARAM lParam);
+    void OnReturnToTray();
+    void OnRestore();
+    void OnExit();
+    void OnShutdown();
+    void OnAbout();
+    void OnEditNames();
+    void OnOptions();
+    void OnStatistics();
+
+    // The dialog commands' steps around a dialog that the caller made: the
+    // handlers pass their own, tests one they can reach while it is open.
+    void RunEditNamesDlg(CEditNamesDlg& dlg);
+    void RunOptionsDlg(COptionsDlg& dlg);
+    void RunStatisticsDlg(CStatisticsDlg& dlg);
+
+    // ---- what the engine shows to the frame, the service and the About box
+    PROBE_COUNTS GetCounts() const;
+    // The size the frame was fitted to; FALSE before the initial update did it.
+    BOOL GetFrameSize(CSize& size) const;
+    // GetTickCount() when the view was made.
+    DWORD GetLaunchTick() const { return m_dwLaunchTick; }
+    // The machine's own address as the last local look-up found it, or
+    // "no address yet".
+    const CString& GetLocalIP() const { return m_strLocalIP; }
+    // The host the regular probes go to: the one that last connected.
+    const CString& GetCurrentHost() const { return m_strCurrentHost; }
+    // Whether the countdown runs (after a start, until a stop).
+    BOOL IsCounting() const { return HasTimer(IDT_TICK); }
+
+    // The request a probe sends, for the local address strLocalIP.
+    static CString BuildRequest(const CString& strLocalIP);
+    // The countdown text for nSecondsLeft ("24:59", " 1:05").
+    static CString FormatCountdown(int nSecondsLeft);
+
+private:
+    // The tests' one way in where no input of the program reaches (defined
+    // only in tests/).
+    friend class CProdletViewTestPeer;
+
+    // ---- scheduling
     void ApplyInterval();
     void StopRunning(BOOL bNotifyTray);
     void PickRandomTarget();
@@ -71,33 +126,6 @@ public:
     // ---- host-name list
     void LoadHostNames();
     void SaveHostNames(const CString& strHost);
-
-    // ---- message and command handlers
-    void OnTimer(UINT nIDEvent);
-    void OnDestroy();
-    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-    LRESULT OnSocketEvent(WPARAM wParam, LPARAM lParam);
-    LRESULT OnHostResolved(WPARAM wParam, LPARAM lParam);
-    LRESULT OnLocalHostResolved(WPARAM wParam, LPARAM lParam);
-    void OnReturnToTray();
-    void OnRestore();
-    void OnExit();
-    void OnShutdown();
-    void OnAbout();
-    void OnEditNames();
-    void OnOptions();
-    void OnStatistics();
-
-    // The dialog commands' steps around a dialog that the caller made: the
-    // handlers pass their own, tests one they can reach while it is open.
-    void RunEditNamesDlg(CEditNamesDlg& dlg);
-    void RunOptionsDlg(COptionsDlg& dlg);
-    void RunStatisticsDlg(CStatisticsDlg& dlg);
-
-    // The request a probe sends, for the local address strLocalIP.
-    static CString BuildRequest(const CString& strLocalIP);
-    // The countdown text for nSecondsLeft ("24:59", " 1:05").
-    static CString FormatCountdown(int nSecondsLeft);
 
     // ---- members, in the order the engine's description gives them
     CTrayNotifyIcon m_TrayIcon;

@@ -72,8 +72,10 @@ CDesktopArgs ParseDesktopArgs(int argc, const char* const* argv)
             }
             if (name == "platform")
                 args.strPlatform = pszValue;
-            else if (name == "display")
+            else if (name == "display") {
                 args.bDisplayOption = TRUE;
+                args.strDisplay = pszValue;
+            }
             continue;
         }
         if (IsOneOf(name, g_apszToolkitFlags) && pszEquals == nullptr)
@@ -196,3 +198,60 @@ CString DaemonUsage()
 }
 
 CString VersionText(const char* pszProgram) { return CString(pszProgram) + " " + PRODLET_VERSION + "\n"; }
+
+namespace {
+
+// ":0.1" and "unix:0" are ":0": one server, whatever the screen.
+CString X11ServerName(CString strDisplay)
+{
+    const std::size_t nColon = strDisplay.rfind(':');
+    if (nColon != CString::npos) {
+        const std::size_t nDot = strDisplay.find('.', nColon);
+        if (nDot != CString::npos)
+            strDisplay.erase(nDot);
+        if (strDisplay.compare(0, nColon, "unix") == 0)
+            strDisplay.erase(0, nColon);
+    }
+    return "x11:" + strDisplay;
+}
+
+}  // namespace
+
+CString DesktopDisplayName(const CDesktopArgs& args, const GetEnvFn& fnGetEnv)
+{
+    if (!DesktopHasDisplay(args, fnGetEnv))
+        return CString();
+    const BOOL bX11 = IsSet(fnGetEnv, "DISPLAY") || args.bDisplayOption;
+    const BOOL bWayland = IsSet(fnGetEnv, "WAYLAND_DISPLAY");
+    auto X11 = [&] { return X11ServerName(args.bDisplayOption ? args.strDisplay : CString(fnGetEnv("DISPLAY"))); };
+    auto Wayland = [&] { return "wayland:" + CString(fnGetEnv("WAYLAND_DISPLAY")); };
+    CString strPlatforms = args.strPlatform;
+    if (strPlatforms.empty() && IsSet(fnGetEnv, "QT_QPA_PLATFORM"))
+        strPlatforms = fnGetEnv("QT_QPA_PLATFORM");
+    if (strPlatforms.empty()) {
+        // The toolkit's own choice: Wayland in a Wayland session, else X11.
+        const char* pszSession = fnGetEnv("XDG_SESSION_TYPE");
+        const bool bWaylandSession = pszSession != nullptr && std::string_view(pszSession) == "wayland";
+        return bWayland && (!bX11 || (bWaylandSession && !args.bDisplayOption)) ? Wayland() : X11();
+    }
+    // The first of the list that DesktopHasDisplay found usable.
+    std::string_view list(strPlatforms);
+    while (!list.empty()) {
+        const std::size_t nEnd = list.find(';');
+        std::string_view name = list.substr(0, nEnd);
+        list = nEnd == std::string_view::npos ? std::string_view() : list.substr(nEnd + 1);
+        name = name.substr(0, name.find(':'));
+        if (name.empty())
+            continue;
+        if (name.starts_with("wayland")) {
+            if (bWayland)
+                return Wayland();
+        } else if (name == "xcb") {
+            if (bX11)
+                return X11();
+        } else {
+            return CString(name);
+        }
+    }
+    return CString();
+}

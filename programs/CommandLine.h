@@ -15,6 +15,7 @@ struct CDesktopArgs {
     CString strError;     // for Usage: what was wrong
     CString strPlatform;  // the toolkit's -platform option, when given
     BOOL bDisplayOption = FALSE;  // the toolkit's -display option was given
+    CString strDisplay;           // its value
 };
 
 // prodletd [--settings FILE] [--once] | --help | --version
@@ -35,6 +36,12 @@ using GetEnvFn = std::function<const char*(const char*)>;
 // named by the environment (DISPLAY, WAYLAND_DISPLAY) or a platform that
 // needs none (offscreen, linuxfb, ...), by -platform or QT_QPA_PLATFORM.
 BOOL DesktopHasDisplay(const CDesktopArgs& args, const GetEnvFn& fnGetEnv);
+
+// The display the toolkit will show the window on, as a name for the
+// one-copy-per-display rule: "x11:<display>" (the screen number dropped: one
+// server, one copy), "wayland:<socket>", or for a platform without a display
+// server its name. Empty when there is none (see DesktopHasDisplay).
+CString DesktopDisplayName(const CDesktopArgs& args, const GetEnvFn& fnGetEnv);
 
 CString DesktopUsage();
 CString DaemonUsage();

@@ -47,7 +47,7 @@ BOOL CDaemonApp::InitInstance()
         // handler has returned.
         AfxRunOnUiThread([this] {
             const CProdletView* pEngine = View();
-            if (pEngine != nullptr && pEngine->m_nSuccesses > 0)
+            if (pEngine != nullptr && pEngine->GetCounts().nSuccesses > 0)
                 End(0, "the probe was answered");
         });
     };

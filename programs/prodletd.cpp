@@ -7,6 +7,8 @@
 #include "programs/DaemonApp.h"
 #include "programs/DaemonLog.h"
 #include "programs/OnceSettings.h"
+#include "platform/InstanceLock.h"
+#include "platform/Registry.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,29 @@ int main(int argc, char** argv)
     }
     if (!args.strSettings.empty())
         setenv("PRODLET_HIVE", args.strSettings.c_str(), 1);
+
+    // One service per settings file: two would probe twice as often and
+    // write over each other's counts. --once takes no part: it works on a
+    // private copy and never writes the file, so it may check the link
+    // while the service runs.
+    CInstanceLock settingsLock;
+    if (!args.bOnce) {
+        const CString strHive = RegGetHivePath();
+        CString strError;
+        const CString strLock = SettingsLockPath(strHive, strError);
+        switch (strLock.empty() ? CInstanceLock::Result::Failed : settingsLock.Acquire(strLock, strError)) {
+        case CInstanceLock::Result::Acquired:
+            break;
+        case CInstanceLock::Result::Held:
+            std::fprintf(stderr, "prodletd: another prodletd already runs on the settings file %s\n", strHive.c_str());
+            return 1;
+        case CInstanceLock::Result::Failed:
+            // As before there was a rule, rather than not at all.
+            std::fprintf(stderr, "prodletd: cannot check for another prodletd on %s: %s\n", strHive.c_str(),
+                         strError.c_str());
+            break;
+        }
+    }
 
     // A line as it happens, also into a pipe or a service manager's journal.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -8,6 +8,7 @@
 #include "framework/Shell.h"
 #include "framework/ShellPrivate.h"
 #include "tests/support/DialogUser.h"
+#include "tests/engine/ScriptedWinsock.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,16 @@ protected:
         return pFrame ? dynamic_cast<CProdletView*>(pFrame->GetActiveView()) : nullptr;
     }
 
+    // Presses Start; the network answers the look-up of the machine's own
+    // name with strAddress.
+    void AnswerLocalLookup(CProdletView* pView, const std::string& strAddress)
+    {
+        pView->SendMessage(WM_COMMAND, IDC_START, 0);
+        ASSERT_FALSE(m_net.m_lookups.empty());
+        ASSERT_EQ(m_net.m_lookups.back().nMsg, static_cast<UINT>(WM_LOCAL_RESOLVED));
+        m_net.AnswerLastLookup({strAddress});
+    }
+
     static void Exit(CProdletApp& app, CProdletView* pView)
     {
         if (pView)
@@ -129,6 +140,7 @@ protected:
 
     CScopedPlatformFiles m_files;
     CFakeClock m_clock;
+    CScriptedWinsock m_net;
     std::vector<std::string> m_boxes;
     std::vector<CString> m_opened;
     int m_nBeeps = 0;
@@ -149,13 +161,21 @@ TEST_F(AboutTest, TimeSinceLaunchInWholeSecondsThenWholeMinutes)
     CProdletApp app;
     CProdletView* pView = Start(app);
     ASSERT_NE(pView, nullptr);
-    EXPECT_EQ(pView->m_dwLaunchTick, m_clock.m_dwTick);
+    EXPECT_EQ(pView->GetLaunchTick(), m_clock.m_dwTick);
     for (const Case& c : cases) {
-        m_clock.m_dwTick = pView->m_dwLaunchTick + c.dwElapsedMs;
+        m_clock.m_dwTick = pView->GetLaunchTick() + c.dwElapsedMs;
         EXPECT_EQ(OpenAbout(app).strTime, c.pszText) << c.dwElapsedMs;
     }
-    // The tick counter wrapped between launch and now: still 8 seconds.
-    pView->m_dwLaunchTick = 0xFFFFF000u;
+    Exit(app, pView);
+}
+
+TEST_F(AboutTest, TimeSinceLaunchCountsOverTheTickCounterWrapping)
+{
+    m_clock.m_dwTick = 0xFFFFF000u;  // launched just before the counter wraps
+    CProdletApp app;
+    CProdletView* pView = Start(app);
+    ASSERT_NE(pView, nullptr);
+    ASSERT_EQ(pView->GetLaunchTick(), 0xFFFFF000u);
     m_clock.m_dwTick = 0x00001000u;
     EXPECT_EQ(OpenAbout(app).strTime, "8 seconds");
     Exit(app, pView);
@@ -167,7 +187,7 @@ TEST_F(AboutTest, TheAddressIsTheViewsNoAddressYetBeforeALocalLookUp)
     CProdletView* pView = Start(app);
     ASSERT_NE(pView, nullptr);
     EXPECT_EQ(OpenAbout(app).strIp, "no address yet");
-    pView->m_strLocalIP = "192.0.2.7";
+    AnswerLocalLookup(pView, "192.0.2.7");
     EXPECT_EQ(OpenAbout(app).strIp, "192.0.2.7");
     Exit(app, pView);
 }
@@ -210,8 +230,8 @@ TEST_F(AboutTest, TheHelpMenuAndTheTrayMenuOpenTheAboutBox)
     CProdletApp app;
     CProdletView* pView = Start(app);
     ASSERT_NE(pView, nullptr);
-    pView->m_strLocalIP = "192.0.2.8";
-    m_clock.m_dwTick = pView->m_dwLaunchTick + 7000;
+    AnswerLocalLookup(pView, "192.0.2.8");
+    m_clock.m_dwTick = pView->GetLaunchTick() + 7000;
 
     const std::optional<SeenBox> fromHelp =
         AboutOpenedBy([&] { app.m_pMainWnd->SendMessage(WM_COMMAND, ID_APP_ABOUT, 0); });

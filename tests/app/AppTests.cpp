@@ -4,6 +4,7 @@
 #include "engine/ProdletView.h"
 #include "framework/Resources.h"
 #include "framework/Shell.h"
+#include "tests/engine/ScriptedWinsock.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -102,9 +103,9 @@ TEST_F(AppTest, FirstRunImportsTheIniFileAndLaterRunsDoNot)
         CProdletView* pView = View(app);
         ASSERT_NE(pView, nullptr);
         // The store was there before the view: the view already sees the import.
-        EXPECT_EQ(pView->m_strOften, "7");
-        EXPECT_FALSE(pView->m_bAutoStart);
-        EXPECT_EQ(pView->m_strCurrentHost, "127.0.0.1");
+        EXPECT_EQ(pView->GetDlgItem(IDC_OFTEN)->GetWindowText(), "7");
+        EXPECT_FALSE(pView->HasTimer(IDT_AUTOSTART));  // Auto-Start off
+        EXPECT_EQ(pView->GetCurrentHost(), "127.0.0.1");
         EXPECT_EQ(Exit(app), 0);
     }
     std::string strHive = m_files.HiveText();
@@ -115,7 +116,7 @@ TEST_F(AppTest, FirstRunImportsTheIniFileAndLaterRunsDoNot)
     {
         CProdletApp app;
         ASSERT_TRUE(Start(app));
-        EXPECT_EQ(View(app)->m_strOften, "7");
+        EXPECT_EQ(View(app)->GetDlgItem(IDC_OFTEN)->GetWindowText(), "7");
         Exit(app);
     }
 }
@@ -140,6 +141,25 @@ TEST_F(AppTest, WithoutArgumentsOnlyTheTrayIconShows)
     EXPECT_EQ(Exit(app), 0);
     // The icon left with the view.
     EXPECT_EQ(m_trayMessages.back(), NIM_DELETE);
+}
+
+TEST_F(AppTest, AnotherStartRestoresTheHiddenWindowOnceThereIsOne)
+{
+    CProdletApp app;
+    // Still starting: nothing to restore, so the other start is told to wait.
+    EXPECT_FALSE(app.RestoreFromAnotherStart());
+    ASSERT_TRUE(Start(app));
+    CMainFrame* pFrame = Frame(app);
+    ASSERT_FALSE(pFrame->IsWindowVisible());
+    EXPECT_TRUE(app.RestoreFromAnotherStart());
+    AfxPumpUntil([pFrame] { return pFrame->IsWindowVisible() != FALSE; }, 30000);
+    EXPECT_TRUE(pFrame->IsWindowVisible());
+    // As Restore does it, so Return To Tray hides it as after Restore.
+    View(app)->SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    EXPECT_FALSE(pFrame->IsWindowVisible());
+    EXPECT_EQ(Exit(app), 0);
+    // Once the frame is gone, there is nothing to restore again.
+    EXPECT_FALSE(app.RestoreFromAnotherStart());
 }
 
 TEST_F(AppTest, AFileOnTheCommandLineOpensItWithTheFrameShown)
@@ -174,18 +194,19 @@ TEST_F(AppTest, TheFrameIsLockedToTheFittedSize)
     CProdletApp app;
     ASSERT_TRUE(Start(app));
     CProdletView* pView = View(app);
-    ASSERT_TRUE(pView->m_bFrameSizeValid);
+    CSize sizeFrame;
+    ASSERT_TRUE(pView->GetFrameSize(sizeFrame));
     MINMAXINFO mmi{};
     mmi.ptMinTrackSize = {1, 2};
     mmi.ptMaxTrackSize = {3000, 4000};
     Frame(app)->SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-    EXPECT_EQ(mmi.ptMinTrackSize.x, pView->m_sizeFrame.cx);
-    EXPECT_EQ(mmi.ptMinTrackSize.y, pView->m_sizeFrame.cy);
-    EXPECT_EQ(mmi.ptMaxTrackSize.x, pView->m_sizeFrame.cx);
-    EXPECT_EQ(mmi.ptMaxTrackSize.y, pView->m_sizeFrame.cy);
+    EXPECT_EQ(mmi.ptMinTrackSize.x, sizeFrame.cx);
+    EXPECT_EQ(mmi.ptMinTrackSize.y, sizeFrame.cy);
+    EXPECT_EQ(mmi.ptMaxTrackSize.x, sizeFrame.cx);
+    EXPECT_EQ(mmi.ptMaxTrackSize.y, sizeFrame.cy);
     CRect rc;
     Frame(app)->GetWindowRect(&rc);
-    EXPECT_EQ(rc.Width(), pView->m_sizeFrame.cx);
+    EXPECT_EQ(rc.Width(), sizeFrame.cx);
     Exit(app);
 }
 
@@ -223,6 +244,7 @@ TEST_F(AppTest, AFailedSaveIsShownOnceFromTheMessageLoop)
 {
     // A folder where the settings file should be: the first run cannot even make its key.
     std::filesystem::create_directory(m_files.HivePath());
+    CScriptedWinsock net;
     CProdletApp app;
     ASSERT_TRUE(Start(app));
     EXPECT_TRUE(m_boxes.empty());  // not in the middle of the write that failed
@@ -231,7 +253,13 @@ TEST_F(AppTest, AFailedSaveIsShownOnceFromTheMessageLoop)
     EXPECT_EQ(m_boxes[0], "Prodlet: Cannot save settings to " + m_files.HivePath() + ": " + std::strerror(EISDIR));
 
     // Later failures of the run stay quiet.
-    View(app)->SaveHostNames("a.test");
+    // A probe that connects saves the host list, which fails again.
+    CProdletView* pView = View(app);
+    pView->SendMessage(WM_COMMAND, IDC_START, 0);
+    net.AnswerLastLookup({"10.1.2.3"});     // the machine's own name
+    net.AnswerLastLookup({"192.0.2.10"});   // the first host of the list
+    pView->SendMessage(WM_TIMER, IDT_TICK, 0);
+    ASSERT_EQ(net.m_connects.size(), 1u);
     AfxPumpMessages();
     EXPECT_EQ(m_boxes.size(), 1u);
     Exit(app);

@@ -30,16 +30,42 @@ cleanup() {
 }
 
 e2e_init() {  # e2e_init: the work folder, the settings paths in it, and the exit trap
-    work=$(mktemp -d /tmp/prodlet-e2e-XXXXXX)
-    pids=()
-    failures=0
-    trap cleanup EXIT
+    e2e_work
     export PRODLET_HIVE=$work/registry.reg
     export PRODLET_WINDIR=$work/windows
     export XDG_CONFIG_HOME=$work/config
     export QT_QPA_PLATFORM=xcb
     unset WAYLAND_DISPLAY
+    # The one-copy-per-display lock of this run's copies, apart from any other's.
+    export XDG_RUNTIME_DIR=$work/runtime
     mkdir -p "$PRODLET_WINDIR" "$work/requests"
+    mkdir -m 0700 "$XDG_RUNTIME_DIR"
+}
+
+# The work folder and the exit trap alone; a sanitizer build writes its
+# reports into the work folder, where e2e_finish finds them.
+e2e_work() {
+    work=$(mktemp -d /tmp/prodlet-e2e-XXXXXX)
+    pids=()
+    failures=0
+    trap cleanup EXIT
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-}:log_path=$work/sanitizer"
+    export UBSAN_OPTIONS="${UBSAN_OPTIONS:-}:log_path=$work/sanitizer"
+}
+
+e2e_finish() {  # e2e_finish LOG...: a sanitizer's report counts as a failure; the logs shown on failure
+    local reports
+    reports=$(find "$work" -maxdepth 1 -name 'sanitizer.*' | sort)
+    if [ -n "$reports" ]; then
+        echo "FAIL - a sanitizer reported"
+        for report in $reports; do echo "--- $report"; cat "$report"; done
+        failures=$((failures + 1))
+    fi
+    if [ "$failures" != 0 ]; then
+        for log in "$@"; do [ -e "$log" ] && { echo "--- $log"; cat "$log"; }; done
+    fi
+    echo "$failures failures"
+    [ "$failures" = 0 ]
 }
 
 die() {  # die "what" LOG...: a set-up step failed

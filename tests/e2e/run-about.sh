@@ -19,39 +19,12 @@ if [ -z "${PRODLET_ABOUT_IN_SESSION:-}" ]; then
 fi
 prodlet=$1
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d /tmp/prodlet-about-XXXXXX)
-pids=()
-failures=0
+# shellcheck source=tests/e2e/e2e-lib.sh
+. "$here/e2e-lib.sh"
+e2e_init
 
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
-}
-trap cleanup EXIT
-
-die() {  # die "what" LOG...: a set-up step failed
-    echo "FAIL - $1"; shift
-    for log in "$@"; do echo "--- $log"; cat "$log"; done
-    failures=$((failures + 1))
-    exit 1
-}
-
-wait_for() {  # wait_for SECONDS command...
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.2
-    done
-}
-
-export PRODLET_HIVE=$work/registry.reg
-export PRODLET_WINDIR=$work/windows
-export XDG_CONFIG_HOME=$work/config
 # The accessibility bus keeps its socket here, apart from any other session.
 export XDG_RUNTIME_DIR=$work/runtime
-export QT_QPA_PLATFORM=xcb
 # Qt offers its windows on the accessibility bus even without a screen reader.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # A desktop Qt has no special road for: it hands addresses to xdg-open.
@@ -79,18 +52,9 @@ manual=$here/../../dist/manual/index.html
 if [ -f "$manual" ]; then cp "$manual" "$prefix/share/doc/prodlet/manual/index.html"
 else printf '<html><body>Prodlet manual</body></html>\n' > "$prefix/share/doc/prodlet/manual/index.html"; fi
 
-python3 "$here/http_recorder.py" "$work/requests" & pids+=($!)
-wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
-exec 3>&-
-wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
-export DISPLAY=:$(head -n 1 "$work/display")
-wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
-    >"$work/trayer.log" 2>&1 & pids+=($!)
-wait_for 20 sh -c 'xdotool search --onlyvisible --class trayer >/dev/null 2>&1' || die "trayer did not start" "$work/trayer.log"
+start_http_server
+start_xvfb
+start_trayer
 
 # The accessibility bus must run before the program asks for it.
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 \
@@ -105,18 +69,7 @@ pids+=("$app")
 /usr/bin/python3 "$here/about_driver.py" "$work" "$prefix"
 failures=$?
 
-exited() { ! kill -0 "$app" 2>/dev/null; }
-if wait_for 20 exited; then
-    wait "$app"; code=$?
-    if [ "$code" = 0 ]; then echo "ok   - Exit ends the program with code 0"
-    else echo "FAIL - Exit ends the program with code 0 (was $code)"; failures=$((failures + 1)); fi
-else
-    echo "FAIL - Exit ends the program"; failures=$((failures + 1))
-fi
-
-if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work/prodlet.log"
-    echo "--- opener log"; cat "$work/opened.log" 2>/dev/null
-fi
-echo "$failures failures"
-[ "$failures" = 0 ]
+check "Exit ends the program" wait_for 20 exited
+wait "$app"; code=$?
+check "the exit code is 0 (was $code)" test "$code" = 0
+e2e_finish "$work/prodlet.log" "$work/opened.log"

@@ -305,8 +305,4 @@ check "the settings file is intact" hive_same "$work/before-exit.reg"
 check "the dialog is gone" wait_for 10 gone "Edit Names"
 check "the icon is gone" wait_for 10 eval '! icon_shown'
 
-if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work/prodlet.log"
-fi
-echo "$failures failures"
-[ "$failures" = 0 ]
+e2e_finish "$work/prodlet.log"

@@ -8,37 +8,9 @@
 set -u
 prodletd=$1
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d /tmp/prodletd-e2e-XXXXXX)
-pids=()
-failures=0
-
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
-}
-trap cleanup EXIT
-
-die() {  # die "what" LOG...: a set-up step failed
-    echo "FAIL - $1"; shift
-    for log in "$@"; do echo "--- $log"; cat "$log"; done
-    failures=$((failures + 1))
-    exit 1
-}
-
-check() {  # check "what" command...
-    local what=$1; shift
-    if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
-}
-
-wait_for() {  # wait_for SECONDS command...
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.2
-    done
-}
+# shellcheck source=tests/e2e/e2e-lib.sh
+. "$here/e2e-lib.sh"
+e2e_work
 
 # seed DIR LINES...: a Prodlet.INI of a first run in DIR
 seed() {
@@ -55,8 +27,7 @@ hive=$work/settings/prodlet.reg
 seed "$PRODLET_WINDIR" Debug=1 AutoStart=0 ComboName0=127.0.0.1 ComboNameSel=0 Seed=first
 mkdir -p "$work/requests"
 
-python3 "$here/http_recorder.py" "$work/requests" & pids+=($!)
-wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
+start_http_server
 
 expected=$'GET / HTTP/1.0\r\nConnection: Keep-Alive\r\nUser-Agent: Mozilla/3.0 (Win95; I)\r\nHost: 127.0.0.1\r\nAccept: image/gif, image/jpeg, */*\r\n\r\n'
 printf '%s' "$expected" >"$work/expected.req"
@@ -106,7 +77,7 @@ wait "$app"; code=$?
 check "the status after SIGTERM is 0 (was $code)" test "$code" = 0
 check "the settings file is intact" cmp -s "$work/hive-before-term" "$hive"
 check "the settings file is a whole hive" sh -c "head -n 1 '$hive' | grep -q '^REGEDIT4'"
-check "no temporary settings file is left" sh -c "! ls '$work/settings' | grep -v -e '^prodlet.reg$' -e '^prodlet.reg.lock$' | grep -q ."
+check "no temporary settings file is left" sh -c "! ls '$work/settings' | grep -v -e '^prodlet.reg$' -e '^prodlet.reg.lock$' -e '^prodlet.reg.prodletd.lock$' | grep -q ."
 check "nothing on standard error" test ! -s "$work/daemon.err"
 
 # ---- SIGINT ends it the same way; the seed is not read again
@@ -150,8 +121,4 @@ check "the box's first line on standard error, after the program's name" \
 check "the box's footer follows it" grep -qE '^This message created at time [0-9]{2}:[0-9]{2}:[0-9]{2}$' "$work/strict.err"
 check "the log shows the stop" in_order "$work/strict.out" " tip: Prodlet has stopped" " icon: stopped" " exit: 1, "
 
-if [ "$failures" != 0 ]; then
-    for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; cat "$f"; done
-fi
-echo "$failures failures"
-[ "$failures" = 0 ]
+e2e_finish "$work"/*.out "$work"/*.err

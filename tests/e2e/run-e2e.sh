@@ -63,8 +63,4 @@ wait "$app"; code=$?
 check "the exit code after SIGTERM is 0 (was $code)" test "$code" = 0
 check "the icon is gone after SIGTERM" wait_for 10 eval '! icon_shown'
 
-if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work"/prodlet*.log
-fi
-echo "$failures failures"
-[ "$failures" = 0 ]
+e2e_finish "$work"/prodlet*.log

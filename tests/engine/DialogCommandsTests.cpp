@@ -12,6 +12,9 @@
 namespace {
 
 using Names = std::vector<std::string>;
+using Peer = CProdletViewTestPeer;
+
+int Check(CDialog& dlg, int nID);
 
 class DialogCommands : public EngineTest {
 protected:
@@ -44,12 +47,27 @@ protected:
     Names ViewEntries()
     {
         Names entries;
-        for (int i = 0; i < View().m_cbHostNames.GetCount(); ++i) {
+        for (int i = 0; i < HostBox().GetCount(); ++i) {
             CString str;
-            View().m_cbHostNames.GetLBText(i, str);
+            HostBox().GetLBText(i, str);
             entries.push_back(str);
         }
         return entries;
+    }
+
+    // The view's four option flags as the Options dialog shows them (Auto-Start,
+    // Random Name, Random Time, Ignore), closed with Cancel.
+    std::vector<int> OptionsShown(CProdletView& v)
+    {
+        COptionsDlg dlg;
+        std::vector<int> shown;
+        CModalDriver user(dlg, [&] {
+            for (int nID : {IDC_AUTOSTART, IDC_RANDOM_NAME, IDC_RANDOM_TIME, IDC_IGNORE})
+                shown.push_back(Check(dlg, nID));
+            ClickItem(dlg, IDCANCEL);
+        });
+        v.RunOptionsDlg(dlg);
+        return shown;
     }
 
     // The resources without the three dialogs' templates, so that they cannot be made.
@@ -106,10 +124,7 @@ TEST_F(DialogCommands, OptionsOkStoresIgnoreAutoStartRandomNameRandomTimeInThatO
 
     // The defaults: Auto-Start and Ignore on.
     EXPECT_EQ(shown, (std::vector<int>{1, 0, 0, 1}));
-    EXPECT_EQ(v.m_bAutoStart, FALSE);
-    EXPECT_EQ(v.m_bRandomName, FALSE);
-    EXPECT_EQ(v.m_bRandomTime, TRUE);
-    EXPECT_EQ(v.m_bIgnore, TRUE);
+    EXPECT_EQ(OptionsShown(v), (std::vector<int>{0, 0, 1, 1}));
     EXPECT_EQ(Stored("Ignore"), "1");
     EXPECT_EQ(Stored("AutoStart"), "0");
     EXPECT_EQ(Stored("RandomName"), "0");
@@ -139,7 +154,18 @@ TEST_F(DialogCommands, OptionsOpensWithTheViewsFlagsAndOkRewritesAllFour)
     Store("AutoStart", "+1");
     CProdletView& v = MakeMainView();
     // The view's flags, not the store, are what the dialog shows.
-    v.m_bRandomName = TRUE;
+    {
+        // Random Name chosen while the store could not be written.
+        SetAppSettings(nullptr);
+        COptionsDlg first;
+        CModalDriver user(first, [&] {
+            ClickItem(first, IDC_RANDOM_NAME);
+            ClickItem(first, IDOK);
+        });
+        v.RunOptionsDlg(first);
+        SetAppSettings(m_pSettings.get());
+    }
+    ASSERT_EQ(Stored("RandomName"), "00");
     COptionsDlg dlg;
     int nRandomNameShown = -1;
     CModalDriver user(dlg, [&] {
@@ -171,10 +197,7 @@ TEST_F(DialogCommands, OptionsCancelEscAndCloseChangeNothing)
             endings[i](dlg);
         });
         v.RunOptionsDlg(dlg);
-        EXPECT_EQ(v.m_bAutoStart, TRUE) << i;
-        EXPECT_EQ(v.m_bRandomName, FALSE) << i;
-        EXPECT_EQ(v.m_bRandomTime, FALSE) << i;
-        EXPECT_EQ(v.m_bIgnore, TRUE) << i;
+        EXPECT_EQ(OptionsShown(v), (std::vector<int>{1, 0, 0, 1})) << i;
         EXPECT_EQ(m_files.HiveText(), strHive) << i;
     }
 }
@@ -194,7 +217,6 @@ TEST_F(DialogCommands, OptionsReopenWithTheLastChoiceEvenWhenItWasNotStored)
     }
     SetAppSettings(m_pSettings.get());
     EXPECT_EQ(Stored("Ignore"), "<missing>");
-    EXPECT_EQ(v.m_bIgnore, FALSE);
 
     COptionsDlg dlg;
     std::vector<int> shown;
@@ -220,9 +242,9 @@ TEST_F(DialogCommands, TheEngineGoesOnWhileADialogIsOpen)
     bool bProbed = false, bCounted = false;
     CModalDriver user(dlg, [&] {
         v.PostMessage(WM_TIMER, IDT_TICK, 0);
-        bProbed = AfxPumpUntil([&] { return v.m_bWaiting == TRUE; }, 10000);
-        v.PostMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(v.m_socket), MAKELPARAM(FD_READ, 0));
-        bCounted = AfxPumpUntil([&] { return v.m_nSuccesses == 1; }, 10000);
+        bProbed = AfxPumpUntil([&] { return !m_net.m_sent.empty(); }, 10000);
+        v.PostMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(ProbeSocket()), MAKELPARAM(FD_READ, 0));
+        bCounted = AfxPumpUntil([&] { return Counts().nSuccesses == 1; }, 10000);
         ClickItem(dlg, IDOK);
     });
     v.RunOptionsDlg(dlg);
@@ -239,12 +261,12 @@ TEST_F(DialogCommands, StatisticsShowsTheCountsAndClearsTheTooltipHint)
     Store("ComboName0", "192.0.2.7");
     CProdletView& v = MakeMainView();
     StartCounting();
-    v.m_nSuccesses = 1234;
-    v.m_nHttpFailures = 2;
-    v.m_nDnsFailures = 3;
-    v.m_nSocketFailures = 4;
-    v.m_strLastProblemHost = "Dns.Fail.Test";
-    v.m_bNewProblem = TRUE;
+    PROBE_COUNTS counts;
+    counts.nSuccesses = 1234;
+    counts.nHttpFailures = 2;
+    counts.nDnsFailures = 3;
+    counts.nSocketFailures = 4;
+    Peer::SetCounts(v, counts, "Dns.Fail.Test");
     Tick();
     ASSERT_NE(LastTip().find("   Please check the Statistics dialog box"), std::string::npos);
 
@@ -256,7 +278,7 @@ TEST_F(DialogCommands, StatisticsShowsTheCountsAndClearsTheTooltipHint)
         for (int nID : {IDC_STAT_SUCCESSES, IDC_STAT_HTTP, IDC_STAT_DNS, IDC_STAT_SOCKET, IDC_LAST_PROBLEM_HOST})
             shown.push_back(Text(dlg, nID));
         bCaptionShown = dlg.GetDlgItem(IDC_LAST_PROBLEM_CAPTION)->IsWindowVisible();
-        bNewProblemWhileOpen = v.m_bNewProblem;
+        bNewProblemWhileOpen = Peer::NewProblem(v);
         ClickItem(dlg, IDOK);
     });
     v.RunStatisticsDlg(dlg);
@@ -268,8 +290,8 @@ TEST_F(DialogCommands, StatisticsShowsTheCountsAndClearsTheTooltipHint)
     EXPECT_EQ(LastTip().find("Please check"), std::string::npos) << LastTip();
     EXPECT_EQ(LastTip().rfind("Prodlet in ", 0), 0u);
     // The counts are acknowledged, not reset.
-    EXPECT_EQ(v.m_nSuccesses, 1234);
-    EXPECT_EQ(v.m_nDnsFailures, 3);
+    EXPECT_EQ(Counts().nSuccesses, 1234);
+    EXPECT_EQ(Counts().nDnsFailures, 3);
 }
 
 // A dialog that cannot be made ends its command as if cancelled; Statistics
@@ -278,19 +300,24 @@ TEST_F(DialogCommands, MenuCommandsWhoseDialogCannotBeMadeChangeNothing)
 {
     Store("ComboName0", "a.test");
     CProdletView& v = MakeMainView();
-    v.m_cbHostNames.AddString("unsaved.test");
-    v.m_bNewProblem = TRUE;
+    // A problem not yet acknowledged: a.test cannot be found.
+    v.OnStart();
+    m_net.AnswerLastLookup({"10.1.2.3"});
+    m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
+    ASSERT_EQ(Counts().nDnsFailures, 1);
+    ASSERT_EQ(Peer::NewProblem(v), TRUE);
+    HostBox().AddString("unsaved.test");
     const std::string strHive = m_files.HiveText();
     DropDialogTemplates();
 
     v.SendMessage(WM_COMMAND, ID_OPTIONS, 0);
     v.SendMessage(WM_COMMAND, ID_EDIT_NAMES, 0);
     v.SendMessage(WM_COMMAND, ID_STATISTICS, 0);
-    EXPECT_EQ(v.m_bNewProblem, FALSE);
+    EXPECT_EQ(Peer::NewProblem(v), FALSE);
     EXPECT_EQ(m_files.HiveText(), strHive);
     EXPECT_EQ(ViewEntries(), (Names{"a.test", "unsaved.test"}));
-    EXPECT_EQ(v.m_bIgnore, TRUE);
-    EXPECT_EQ(v.m_bAutoStart, TRUE);
+    AfxSetResources(&ProdletResources());
+    EXPECT_EQ(OptionsShown(v), (std::vector<int>{1, 0, 0, 1}));
 }
 
 // ---- Edit Names
@@ -307,14 +334,14 @@ TEST_F(DialogCommands, EditNamesOkWithoutChangesRewritesTheSameList)
     EXPECT_EQ(Stored("ComboName3"), "<missing>");
     EXPECT_EQ(Stored("ComboNameSel"), "1");
     EXPECT_EQ(ViewEntries(), (Names{"a.test", "b.test", "c.test"}));
-    EXPECT_EQ(v.m_strCurrentHost, "b.test");
+    EXPECT_EQ(v.GetCurrentHost(), "b.test");
 }
 
 TEST_F(DialogCommands, EditNamesDraggingTheCurrentHostMovesTheStoredSelection)
 {
     StoreList({"a.test", "b.test", "c.test", "d.test", "e.test"}, 0);
     CProdletView& v = MakeMainView();
-    ASSERT_EQ(v.m_strCurrentHost, "a.test");
+    ASSERT_EQ(v.GetCurrentHost(), "a.test");
     CEditNamesDlg dlg;
     CModalDriver user(dlg, [&] {
         MoveListEntry(dlg.m_listNames, 0, 3);
@@ -327,9 +354,8 @@ TEST_F(DialogCommands, EditNamesDraggingTheCurrentHostMovesTheStoredSelection)
         EXPECT_EQ(Stored(Key(i).c_str()), expected[i]) << i;
     EXPECT_EQ(Stored("ComboNameSel"), "3");
     EXPECT_EQ(ViewEntries(), expected);
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 3);
-    EXPECT_EQ(v.m_nHostSel, 3);
-    EXPECT_EQ(v.m_strCurrentHost, "a.test");
+    EXPECT_EQ(HostBox().GetCurSel(), 3);
+    EXPECT_EQ(v.GetCurrentHost(), "a.test");
 }
 
 TEST_F(DialogCommands, EditNamesDeletingTheCurrentHostMakesTheFirstEntryCurrent)
@@ -352,8 +378,8 @@ TEST_F(DialogCommands, EditNamesDeletingTheCurrentHostMakesTheFirstEntryCurrent)
     EXPECT_EQ(Stored("ComboName6"), "");
     EXPECT_EQ(Stored("ComboNameSel"), "0");
     EXPECT_EQ(ViewEntries(), expected);
-    EXPECT_EQ(v.m_strCurrentHost, "a.test");
-    EXPECT_EQ(v.m_nHostSel, 0);
+    EXPECT_EQ(v.GetCurrentHost(), "a.test");
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
 }
 
 TEST_F(DialogCommands, EditNamesRestoreDefaultKeepsTheCurrentHostOnlyIfItIsADefault)
@@ -369,7 +395,7 @@ TEST_F(DialogCommands, EditNamesRestoreDefaultKeepsTheCurrentHostOnlyIfItIsADefa
     for (const auto& c : cases) {
         StoreList({"x.test", "y.test", c.strCurrent, "z.test", "w.test", "v.test"}, 2);
         CProdletView& v = MakeMainView();
-        ASSERT_EQ(v.m_strCurrentHost, c.strCurrent);
+        ASSERT_EQ(v.GetCurrentHost(), c.strCurrent);
         CEditNamesDlg dlg;
         CModalDriver user(dlg, [&] {
             ClickItem(dlg, IDC_RESTORE_DEFAULT);
@@ -382,7 +408,7 @@ TEST_F(DialogCommands, EditNamesRestoreDefaultKeepsTheCurrentHostOnlyIfItIsADefa
         EXPECT_EQ(Stored("ComboName5"), "") << c.strCurrent;
         EXPECT_EQ(Stored("ComboNameSel"), std::to_string(c.nSel)) << c.strCurrent;
         EXPECT_EQ(ViewEntries(), defaults) << c.strCurrent;
-        EXPECT_EQ(v.m_strCurrentHost, defaults[c.nSel]) << c.strCurrent;
+        EXPECT_EQ(v.GetCurrentHost(), defaults[c.nSel]) << c.strCurrent;
     }
 }
 
@@ -404,7 +430,7 @@ TEST_F(DialogCommands, EditNamesWithAnEmptyListFallsBackOnTheDefaults)
     EXPECT_EQ(Stored("ComboNameSel"), "0");
     // The defaults are shown, but stored only by the next save.
     EXPECT_EQ(ViewEntries(), Names(std::begin(g_aszDefaultHostNames), std::end(g_aszDefaultHostNames)));
-    EXPECT_EQ(v.m_strCurrentHost, g_aszDefaultHostNames[0]);
+    EXPECT_EQ(v.GetCurrentHost(), g_aszDefaultHostNames[0]);
     EXPECT_EQ(Stored("ComboName0"), "");
 }
 
@@ -422,7 +448,7 @@ TEST_F(DialogCommands, EditNamesCancelLeavesTheStoreAndTheViewAlone)
     v.RunEditNamesDlg(dlg);
     EXPECT_EQ(m_files.HiveText(), strHive);
     EXPECT_EQ(ViewEntries(), (Names{"a.test", "b.test", "c.test"}));
-    EXPECT_EQ(v.m_strCurrentHost, "c.test");
+    EXPECT_EQ(v.GetCurrentHost(), "c.test");
 }
 
 // A probe that connects to a new host while the dialog is open adds the host
@@ -431,8 +457,8 @@ TEST_F(DialogCommands, EditNamesKeepsAHostThatConnectedWhileItWasOpen)
 {
     StoreList({"192.0.2.1", "192.0.2.2"}, 0);
     CProdletView& v = MakeMainView();
-    v.m_cbHostNames.SetCurSel(-1);
-    v.m_cbHostNames.SetWindowText("192.0.2.50");
+    HostBox().SetCurSel(-1);
+    HostBox().SetWindowText("192.0.2.50");
     StartCounting();
 
     CEditNamesDlg dlg;
@@ -451,5 +477,5 @@ TEST_F(DialogCommands, EditNamesKeepsAHostThatConnectedWhileItWasOpen)
     EXPECT_EQ(ViewEntries(), (Names{"192.0.2.1", "192.0.2.50"}));
     // The selection follows the host that was current when the dialog opened.
     EXPECT_EQ(Stored("ComboNameSel"), "0");
-    EXPECT_EQ(v.m_strCurrentHost, "192.0.2.1");
+    EXPECT_EQ(v.GetCurrentHost(), "192.0.2.1");
 }

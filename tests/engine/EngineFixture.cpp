@@ -66,11 +66,29 @@ void EngineTest::TearDownView()
 
 void EngineTest::StartCounting(const std::string& strLocal, const std::string& strHostAddr)
 {
+    const size_t nLookups = m_net.m_lookups.size();
     m_pView->OnStart();
-    if (!m_pView->m_bHaveLocalIP)
+    if (m_net.m_lookups.size() > nLookups && m_net.m_lookups.back().nMsg == WM_LOCAL_RESOLVED)
         m_net.AnswerLastLookup({strLocal});
     if (!m_pView->HasTimer(IDT_TICK) && !m_net.m_lookups.empty() && m_net.m_lookups.back().nMsg == WM_HOST_RESOLVED)
         m_net.AnswerLastLookup({strHostAddr});
+}
+
+CWnd& EngineTest::Item(int nID)
+{
+    CWnd* pItem = m_pView ? m_pView->GetDlgItem(nID) : nullptr;
+    if (pItem == nullptr)
+        throw std::runtime_error("the view has no control " + std::to_string(nID));
+    return *pItem;
+}
+
+void EngineTest::TypeIntervalAndStart(const std::string& strText)
+{
+    OftenEdit().SetWindowText(strText);
+    const size_t nLookups = m_net.m_lookups.size();
+    PressStart();
+    if (m_net.m_lookups.size() > nLookups && m_net.m_lookups.back().nMsg == WM_LOCAL_RESOLVED)
+        m_net.AnswerLastLookup({"10.1.2.3"});
 }
 
 void EngineTest::Tick(int nTimes)

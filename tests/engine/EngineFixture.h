@@ -8,11 +8,13 @@
 #include "framework/Shell.h"
 #include "settings/RegistrySettings.h"
 #include "tests/engine/ScriptedWinsock.h"
+#include "tests/engine/ViewTestPeer.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -48,8 +50,37 @@ protected:
     // host name, its look-up with strHostAddr), so the countdown runs.
     void StartCounting(const std::string& strLocal = "10.1.2.3", const std::string& strHostAddr = "192.0.2.10");
     void Tick(int nTimes = 1);
-    std::string Status() { return m_pView->m_stStatus.GetWindowText(); }
-    std::string CountdownText() { return m_pView->m_stCountdown.GetWindowText(); }
+    std::string Status() { return Item(IDC_STATUS).GetWindowText(); }
+    std::string CountdownText() { return Item(IDC_COUNTDOWN).GetWindowText(); }
+    PROBE_COUNTS Counts() const { return m_pView->GetCounts(); }
+    int Failures() const
+    {
+        PROBE_COUNTS c = m_pView->GetCounts();
+        return c.nDnsFailures + c.nHttpFailures + c.nSocketFailures;
+    }
+
+    // The view's controls, found as the dialog code finds them.
+    CWnd& Item(int nID);
+    CButton& StartButton() { return Control<CButton>(IDC_START); }
+    CComboBox& HostBox() { return Control<CComboBox>(IDC_HOSTNAMES); }
+    CEdit& OftenEdit() { return Control<CEdit>(IDC_OFTEN); }
+    CWnd& NextLabel() { return Item(IDC_NEXT_LABEL); }
+    template <class T>
+    T& Control(int nID)
+    {
+        T* pControl = dynamic_cast<T*>(&Item(nID));
+        if (pControl == nullptr)
+            throw std::runtime_error("control " + std::to_string(nID) + " is not of the expected class");
+        return *pControl;
+    }
+    // Presses Start as a user does.
+    void PressStart() { m_pView->SendMessage(WM_COMMAND, IDC_START, 0); }
+    // Types strText into the interval field and presses Start, answering the
+    // local look-up if it is asked: with a dotted-quad host the interval is
+    // applied (or rejected) at once.
+    void TypeIntervalAndStart(const std::string& strText);
+    // The socket the last probe opened on the scripted network.
+    SOCKET ProbeSocket() const { return m_net.m_lastSocket; }
     HICON LastIcon() const;
     std::string LastTip() const;
 

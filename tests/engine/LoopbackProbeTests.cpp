@@ -89,6 +89,8 @@ private:
     std::vector<std::string> m_requests;
 };
 
+using Peer = CProdletViewTestPeer;
+
 class LoopbackProbe : public EngineTest {
 protected:
     void SetUp() override
@@ -109,14 +111,13 @@ TEST_F(LoopbackProbe, ServerReceivesExactlyTheRequestAndOneSuccessIsCounted)
     CProdletView& v = MakeView();
 
     v.OnStart();
-    ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSuccesses == 1; }, 60000)) << "status: " << Status();
-    EXPECT_TRUE(v.m_bHaveLocalIP);
-    EXPECT_EQ(v.m_strLocalIP, "127.0.0.1");  // loopback is all this machine has here
+    ASSERT_TRUE(AfxPumpUntil([&] { return Counts().nSuccesses == 1; }, 60000)) << "status: " << Status();
+    EXPECT_EQ(v.GetLocalIP(), "127.0.0.1");  // loopback is all this machine has here
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0], CProdletView::BuildRequest("127.0.0.1"));
     EXPECT_EQ(requests[0].size(), 122u + 9u);
-    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+    EXPECT_EQ(Failures(), 0);
     EXPECT_EQ(Stored("ComboName0"), "127.0.0.1");
     EXPECT_EQ(Stored("ComboNameSel"), "0");
     EXPECT_TRUE(m_boxes.empty());
@@ -128,21 +129,22 @@ TEST_F(LoopbackProbe, NoDescriptorIsLeakedOverAThousandProbes)
     CLoopbackHttpServer server(kProbes + 1);
     ASSERT_TRUE(server.Listening());
     CProdletView& v = MakeView();
-    v.m_bHaveLocalIP = TRUE;
-    v.m_strLocalIP = "127.0.0.1";
-    v.m_strCurrentHost = "127.0.0.1";
+    ASSERT_EQ(v.GetCurrentHost(), "127.0.0.1");
 
-    // One probe first, so that whatever the sockets set up once is counted in.
-    v.RunTheJob(FALSE);
-    ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSuccesses == 1 && v.m_socket == INVALID_SOCKET; }, 30000));
+    // One probe first, as Start makes it, so that whatever the sockets and the
+    // look-up set up once is counted in.
+    v.OnStart();
+    ASSERT_TRUE(AfxPumpUntil([&] { return Counts().nSuccesses == 1 && !Peer::HasProbeSocket(v); }, 60000))
+        << "status: " << Status();
     int nBefore = CountOpenDescriptors();
 
+    // The rest one after the other, without waiting out the interval.
     for (int i = 2; i <= kProbes; ++i) {
-        v.RunTheJob(FALSE);
-        ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSuccesses == i; }, 30000)) << "probe " << i;
+        Peer::ProbeNow(v);
+        ASSERT_TRUE(AfxPumpUntil([&] { return Counts().nSuccesses == i; }, 30000)) << "probe " << i;
     }
-    ASSERT_TRUE(AfxPumpUntil([&] { return v.m_socket == INVALID_SOCKET; }, 30000));
-    EXPECT_EQ(v.m_nHttpFailures + v.m_nSocketFailures, 0);
+    ASSERT_TRUE(AfxPumpUntil([&] { return !Peer::HasProbeSocket(v); }, 30000));
+    EXPECT_EQ(Counts().nHttpFailures + Counts().nSocketFailures, 0);
     EXPECT_EQ(CountOpenDescriptors(), nBefore);
 }
 
@@ -151,15 +153,15 @@ TEST_F(LoopbackProbe, RefusedConnectIsCountedAndTheSocketReleased)
     // No server: port 80 refuses.
     Store("Ignore", "0");
     CProdletView& v = MakeView();
-    v.m_bHaveLocalIP = TRUE;
-    v.m_strLocalIP = "127.0.0.1";
-    v.m_strCurrentHost = "127.0.0.1";
+    v.OnStart();
+    // The machine's own address first; the probe follows at the first tick.
+    ASSERT_TRUE(AfxPumpUntil([&] { return v.IsCounting(); }, 30000)) << "status: " << Status();
+    ASSERT_EQ(Counts().nSocketFailures, 0);
     int nBefore = CountOpenDescriptors();
-    v.RunTheJob(FALSE);
     // The outcome of the connect comes as an event.
-    ASSERT_TRUE(AfxPumpUntil([&] { return v.m_nSocketFailures > 0; }, 30000));
-    EXPECT_EQ(v.m_nHttpFailures, 1);
-    EXPECT_EQ(v.m_nSocketFailures, 1);
+    ASSERT_TRUE(AfxPumpUntil([&] { return Counts().nSocketFailures > 0; }, 30000));
+    EXPECT_EQ(Counts().nHttpFailures, 1);
+    EXPECT_EQ(Counts().nSocketFailures, 1);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText.rfind("Prodlet: Cannot connect to 127.0.0.1 on port 80.", 0), 0u);
     EXPECT_EQ(CountOpenDescriptors(), nBefore);

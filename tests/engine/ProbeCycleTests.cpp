@@ -2,6 +2,7 @@
 #include "tests/engine/EngineFixture.h"
 
 using ProbeCycle = EngineTest;
+using Peer = CProdletViewTestPeer;
 
 namespace {
 const char kHint[] =
@@ -23,44 +24,45 @@ TEST_F(ProbeCycle, SuccessfulProbeSendsTheRequestAndCountsTheReply)
     Store("ComboName0", "www.host.test");
     CProdletView& v = MakeView();
     StartCounting("10.1.2.3", "192.0.2.10");
-    EXPECT_EQ(v.m_strLocalIP, "10.1.2.3");
+    EXPECT_EQ(v.GetLocalIP(), "10.1.2.3");
     Tick();
 
     ASSERT_EQ(m_net.m_connects.size(), 1u);
     EXPECT_EQ(m_net.m_connects[0], "192.0.2.10:80");
     ASSERT_EQ(m_net.m_sent.size(), 1u);
     EXPECT_EQ(m_net.m_sent[0].strData, CProdletView::BuildRequest("10.1.2.3"));
-    EXPECT_EQ(m_net.m_selectedEvents[v.m_socket], FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+    EXPECT_EQ(m_net.m_selectedEvents[ProbeSocket()], FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
     EXPECT_EQ(Status(), "Prodlet was sent");
-    EXPECT_TRUE(v.m_bWaiting);
     EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_PROBING));
-    EXPECT_FALSE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_FALSE(StartButton().IsWindowEnabled());
 
-    SOCKET s = v.m_socket;
+    SOCKET s = ProbeSocket();
     m_net.DeliverEvent(s, FD_WRITE);
-    EXPECT_EQ(v.m_nSuccesses, 0);
+    EXPECT_EQ(Counts().nSuccesses, 0);
     m_net.DeliverEvent(s, FD_READ);
-    EXPECT_EQ(v.m_nSuccesses, 1);
-    EXPECT_FALSE(v.m_bWaiting);
+    EXPECT_EQ(Counts().nSuccesses, 1);
     EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_IDLE));
     EXPECT_EQ(Status(), "Prodlet completed at 10:20:30");
 
     // More data of the same reply is only drained.
     m_net.DeliverEvent(s, FD_READ);
-    EXPECT_EQ(v.m_nSuccesses, 1);
+    EXPECT_EQ(Counts().nSuccesses, 1);
     EXPECT_EQ(m_net.m_nRecvs, 2);
 
     m_net.DeliverEvent(s, FD_CLOSE);
-    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
     EXPECT_EQ(m_net.m_open.count(s), 0u);
+    // Forgotten: a late event of it reads nothing.
+    const int nRecvs = m_net.m_nRecvs;
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_READ, 0));
+    EXPECT_EQ(m_net.m_nRecvs, nRecvs);
 
     // The Start button comes back at the next tick, and the host and interval are stored.
     Tick();
-    EXPECT_TRUE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_TRUE(StartButton().IsWindowEnabled());
     EXPECT_EQ(Stored("Often"), "25");
     EXPECT_EQ(Stored("ComboName0"), "www.host.test");
     EXPECT_EQ(Stored("ComboNameSel"), "0");
-    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+    EXPECT_EQ(Failures(), 0);
 }
 
 TEST_F(ProbeCycle, EventsOfAnOlderSocketAreIgnored)
@@ -70,9 +72,9 @@ TEST_F(ProbeCycle, EventsOfAnOlderSocketAreIgnored)
     CProdletView& v = MakeView();
     StartCounting();
     Tick();
-    SOCKET sOld = v.m_socket;
+    SOCKET sOld = ProbeSocket();
     Tick(60);
-    SOCKET sNew = v.m_socket;
+    SOCKET sNew = ProbeSocket();
     ASSERT_NE(sOld, sNew);
     // The replaced socket was released, not leaked.
     EXPECT_EQ(m_net.m_open.count(sOld), 0u);
@@ -80,9 +82,10 @@ TEST_F(ProbeCycle, EventsOfAnOlderSocketAreIgnored)
 
     v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(sOld), MAKELPARAM(FD_READ, 0));
     v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(sOld), MAKELPARAM(FD_CLOSE, 0));
-    EXPECT_EQ(v.m_nSuccesses, 0);
-    EXPECT_EQ(v.m_socket, sNew);
-    EXPECT_TRUE(v.m_bWaiting);
+    EXPECT_EQ(Counts().nSuccesses, 0);
+    // The new socket is the one the view waits on.
+    m_net.DeliverEvent(sNew, FD_READ);
+    EXPECT_EQ(Counts().nSuccesses, 1);
 }
 
 TEST_F(ProbeCycle, CloseBeforeReplyLeavesTheProbeUncountedAndReadAfterStopCountsNothing)
@@ -91,12 +94,14 @@ TEST_F(ProbeCycle, CloseBeforeReplyLeavesTheProbeUncountedAndReadAfterStopCounts
     CProdletView& v = MakeView();
     StartCounting();
     Tick();
-    SOCKET s = v.m_socket;
+    SOCKET s = ProbeSocket();
     m_net.DeliverEvent(s, FD_CLOSE);
-    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
+    EXPECT_EQ(m_net.m_open.count(s), 0u);
+    const int nRecvs = m_net.m_nRecvs;
     v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_READ, 0));
-    EXPECT_EQ(v.m_nSuccesses, 0);
-    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
+    EXPECT_EQ(m_net.m_nRecvs, nRecvs);  // forgotten, not read
+    EXPECT_EQ(Counts().nSuccesses, 0);
+    EXPECT_EQ(Failures(), 0);
 }
 
 TEST_F(ProbeCycle, LookupFailureWithIgnoreOffStopsWithItsBox)
@@ -108,9 +113,9 @@ TEST_F(ProbeCycle, LookupFailureWithIgnoreOffStopsWithItsBox)
     m_net.AnswerLastLookup({"10.1.2.3"});
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
 
-    EXPECT_EQ(v.m_nDnsFailures, 1);
-    EXPECT_EQ(v.m_strLastProblemHost, "nowhere.test");
-    EXPECT_TRUE(v.m_bNewProblem);
+    EXPECT_EQ(Counts().nDnsFailures, 1);
+    EXPECT_EQ(Peer::LastProblemHost(v), "nowhere.test");
+    EXPECT_TRUE(Peer::NewProblem(v));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Name nowhere.test Not Found.") + kHint + kFooter);
     EXPECT_EQ(Status(), "NOT RUNNING");
@@ -128,17 +133,17 @@ TEST_F(ProbeCycle, LookupFailureWithIgnoreOnMovesToTheNextEntry)
     m_net.AnswerLastLookup({"10.1.2.3"});
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
 
-    EXPECT_EQ(v.m_nDnsFailures, 1);
+    EXPECT_EQ(Counts().nDnsFailures, 1);
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 1);
+    EXPECT_EQ(HostBox().GetCurSel(), 1);
     EXPECT_EQ(m_net.m_lookups.back().strName, "second.test");
     EXPECT_EQ(Status(), "Validating Domain Name");
 
     // Failing again wraps round to the first entry.
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
-    EXPECT_EQ(v.m_nDnsFailures, 2);
-    EXPECT_EQ(v.m_strLastProblemHost, "second.test");
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
+    EXPECT_EQ(Counts().nDnsFailures, 2);
+    EXPECT_EQ(Peer::LastProblemHost(v), "second.test");
 }
 
 TEST_F(ProbeCycle, TypedNameThatFailsLookupStartsFromARandomEntry)
@@ -147,16 +152,16 @@ TEST_F(ProbeCycle, TypedNameThatFailsLookupStartsFromARandomEntry)
     Store("ComboName1", "b.test");
     Store("ComboName2", "c.test");
     CProdletView& v = MakeView();
-    v.m_cbHostNames.SetCurSel(-1);
-    v.m_cbHostNames.SetWindowText("typed.test");
+    HostBox().SetCurSel(-1);
+    HostBox().SetWindowText("typed.test");
     v.OnStart();
     m_net.AnswerLastLookup({"10.1.2.3"});
     ASSERT_EQ(m_net.m_lookups.back().strName, "typed.test");
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
-    int nSel = v.m_cbHostNames.GetCurSel();
+    int nSel = HostBox().GetCurSel();
     EXPECT_GE(nSel, 0);
-    EXPECT_EQ(v.m_nDnsFailures, 1);
-    EXPECT_EQ(v.m_cbHostNames.GetCount(), 3);  // never joins the list
+    EXPECT_EQ(Counts().nDnsFailures, 1);
+    EXPECT_EQ(HostBox().GetCount(), 3);  // never joins the list
     EXPECT_NE(m_net.m_lookups.back().strName, "typed.test");
 }
 
@@ -169,8 +174,8 @@ TEST_F(ProbeCycle, SocketThatCannotBeCreatedCountsTwice)
     m_net.m_bSocketFails = true;
     Tick();
 
-    EXPECT_EQ(v.m_nSocketFailures, 2);
-    EXPECT_EQ(v.m_nHttpFailures, 0);
+    EXPECT_EQ(Counts().nSocketFailures, 2);
+    EXPECT_EQ(Counts().nHttpFailures, 0);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Error opening stream socket") + kFooter);
     EXPECT_EQ(Status(), "NOT RUNNING");
@@ -184,29 +189,29 @@ TEST_F(ProbeCycle, SocketThatCannotBeCreatedWithIgnoreOnLetsTheCountdownGoOn)
     StartCounting();
     m_net.m_bSocketFails = true;
     Tick();
-    EXPECT_EQ(v.m_nSocketFailures, 2);
+    EXPECT_EQ(Counts().nSocketFailures, 2);
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_TRUE(v.HasTimer(IDT_TICK));
-    EXPECT_TRUE(v.m_stNextLabel.IsWindowEnabled());
+    EXPECT_TRUE(NextLabel().IsWindowEnabled());
 }
 
 TEST_F(ProbeCycle, FailedConnectWithIgnoreOffShowsOneBoxThenStops)
 {
     Store("Ignore", "0");
     Store("ComboName0", "192.0.2.7");
-    CProdletView& v = MakeView();
+    MakeView();
     StartCounting();
     m_net.m_refusedAddresses.insert("192.0.2.7");
     Tick();
 
-    EXPECT_EQ(v.m_nHttpFailures, 1);
-    EXPECT_EQ(v.m_nSocketFailures, 1);
+    EXPECT_EQ(Counts().nHttpFailures, 1);
+    EXPECT_EQ(Counts().nSocketFailures, 1);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Cannot connect to 192.0.2.7 on port 80.") + kHint + kFooter);
     EXPECT_EQ(Status(), "NOT RUNNING");
     EXPECT_EQ(LastTip(), "Prodlet has stopped");
     EXPECT_TRUE(m_net.m_open.empty());  // the failed socket was closed
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
 }
 
 TEST_F(ProbeCycle, FailedConnectWithIgnoreOnMovesOnAndWrapsRound)
@@ -220,19 +225,19 @@ TEST_F(ProbeCycle, FailedConnectWithIgnoreOnMovesOnAndWrapsRound)
     m_net.m_refusedAddresses = {"192.0.2.2", "192.0.2.3"};
     Tick();
 
-    EXPECT_EQ(v.m_nHttpFailures, 1);
-    EXPECT_EQ(v.m_nSocketFailures, 1);
+    EXPECT_EQ(Counts().nHttpFailures, 1);
+    EXPECT_EQ(Counts().nSocketFailures, 1);
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 2);
-    EXPECT_EQ(v.m_strLastProblemHost, "192.0.2.2");
+    EXPECT_EQ(HostBox().GetCurSel(), 2);
+    EXPECT_EQ(Peer::LastProblemHost(v), "192.0.2.2");
     EXPECT_TRUE(v.HasTimer(IDT_TICK));
 
     Tick();  // the next entry is probed one tick after its validation
     ASSERT_EQ(m_net.m_connects.back(), "192.0.2.3:80");
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
     Tick();
     EXPECT_EQ(m_net.m_connects.back(), "192.0.2.1:80");
-    EXPECT_EQ(v.m_nHttpFailures, 2);
+    EXPECT_EQ(Counts().nHttpFailures, 2);
     EXPECT_TRUE(m_net.m_open.size() == 1u);
 }
 
@@ -241,30 +246,37 @@ TEST_F(ProbeCycle, ConnectFailureOfAHostNotInTheListSelectsTheFirstEntry)
     Store("ComboName0", "192.0.2.1");
     Store("ComboName1", "192.0.2.2");
     Store("ComboNameSel", "1");
-    CProdletView& v = MakeView();
-    v.m_cbHostNames.SetCurSel(-1);
-    v.m_cbHostNames.SetWindowText("192.0.2.99");
+    MakeView();
+    HostBox().SetCurSel(-1);
+    HostBox().SetWindowText("192.0.2.99");
     StartCounting();
     m_net.m_refusedAddresses.insert("192.0.2.99");
     Tick();
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
-    EXPECT_EQ(v.m_cbHostNames.GetCount(), 2);
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
+    EXPECT_EQ(HostBox().GetCount(), 2);
 }
 
 TEST_F(ProbeCycle, EmptyHostCountsASocketFailureWithoutABox)
 {
     Store("Ignore", "0");
+    Store("Often", "1");
     Store("ComboName0", "192.0.2.7");
     Store("ComboNameSel", "-1");
     CProdletView& v = MakeView();
-    EXPECT_EQ(v.m_strCurrentHost, "");
-    v.m_bHaveLocalIP = TRUE;
-    v.m_strLocalIP = "10.1.2.3";
-    v.RunTheJob(FALSE);
-    EXPECT_EQ(v.m_nSocketFailures, 1);
-    EXPECT_EQ(v.m_nHttpFailures, 0);
+    EXPECT_EQ(v.GetCurrentHost(), "");
+    // A typed address is probed first; its connect never ends, so no host
+    // becomes current and the regular probe a minute later has none.
+    HostBox().SetWindowText("192.0.2.8");
+    StartCounting();
+    m_net.m_bConnectsTakeTime = true;
+    Tick();
+    ASSERT_EQ(m_net.m_connects.size(), 1u);
+    ASSERT_EQ(Failures(), 0);
+    Tick(60);
+    EXPECT_EQ(Counts().nSocketFailures, 1);
+    EXPECT_EQ(Counts().nHttpFailures, 0);
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_TRUE(m_net.m_connects.empty());
+    EXPECT_EQ(m_net.m_connects.size(), 1u);  // nothing to connect to
     EXPECT_EQ(LastTip(), "Prodlet has stopped");
 }
 
@@ -277,8 +289,8 @@ TEST_F(ProbeCycle, LocalLookupFailureStopsAndIsRetriedAtTheNextStart)
 
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText, std::string("Unable to get local IP address.\nHave you dialed your ISP?") + kFooter);
-    EXPECT_EQ(v.m_nDnsFailures + v.m_nHttpFailures + v.m_nSocketFailures, 0);
-    EXPECT_FALSE(v.m_bHaveLocalIP);
+    EXPECT_EQ(Failures(), 0);
+    EXPECT_EQ(v.GetLocalIP(), "no address yet");
     EXPECT_EQ(Status(), "NOT RUNNING");
     EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_STOPPED));
 
@@ -286,8 +298,7 @@ TEST_F(ProbeCycle, LocalLookupFailureStopsAndIsRetriedAtTheNextStart)
     ASSERT_EQ(m_net.m_lookups.size(), 2u);
     EXPECT_EQ(m_net.m_lookups[1].nMsg, WM_LOCAL_RESOLVED);
     m_net.AnswerLastLookup({"10.9.8.7"});
-    EXPECT_TRUE(v.m_bHaveLocalIP);
-    EXPECT_EQ(v.m_strLocalIP, "10.9.8.7");
+    EXPECT_EQ(v.GetLocalIP(), "10.9.8.7");
 
     // Known from now on: later starts go straight to the host.
     v.OnStart();
@@ -299,7 +310,7 @@ TEST_F(ProbeCycle, LocalAddressPrefersARealAddressOverLoopback)
     CProdletView& v = MakeView();
     v.OnStart();
     m_net.AnswerLastLookup({"127.0.1.1", "10.0.0.5"});
-    EXPECT_EQ(v.m_strLocalIP, "10.0.0.5");
+    EXPECT_EQ(v.GetLocalIP(), "10.0.0.5");
 }
 
 TEST_F(ProbeCycle, LoopbackOnlyLookupFallsBackToTheInterfaces)
@@ -308,7 +319,7 @@ TEST_F(ProbeCycle, LoopbackOnlyLookupFallsBackToTheInterfaces)
     CProdletView& v = MakeView();
     v.OnStart();
     m_net.AnswerLastLookup({"127.0.1.1"});
-    EXPECT_EQ(v.m_strLocalIP, "192.168.7.20");
+    EXPECT_EQ(v.GetLocalIP(), "192.168.7.20");
 }
 
 TEST_F(ProbeCycle, LoopbackIsTakenWhenThereIsNothingElse)
@@ -317,8 +328,12 @@ TEST_F(ProbeCycle, LoopbackIsTakenWhenThereIsNothingElse)
     CProdletView& v = MakeView();
     v.OnStart();
     m_net.AnswerLastLookup({"127.0.1.1"});
-    EXPECT_EQ(v.m_strLocalIP, "127.0.1.1");
-    EXPECT_TRUE(v.m_bHaveLocalIP);
+    EXPECT_EQ(v.GetLocalIP(), "127.0.1.1");
+    // Taken as known: the next start asks only for the host.
+    const size_t nLookups = m_net.m_lookups.size();
+    v.OnStart();
+    ASSERT_EQ(m_net.m_lookups.size(), nLookups + 1);
+    EXPECT_EQ(m_net.m_lookups.back().nMsg, static_cast<UINT>(WM_HOST_RESOLVED));
 }
 
 TEST_F(ProbeCycle, LookupThatCannotBeIssuedWaitsWithStartDisabled)
@@ -327,7 +342,7 @@ TEST_F(ProbeCycle, LookupThatCannotBeIssuedWaitsWithStartDisabled)
     CProdletView& v = MakeView();
     v.OnStart();
     EXPECT_EQ(Status(), "Determining Local IP Address");
-    EXPECT_FALSE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_FALSE(StartButton().IsWindowEnabled());
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -352,7 +367,7 @@ TEST_F(ProbeCycle, ProbeToANameUsesTheAddressOfItsLookup)
     Tick();
     ASSERT_EQ(m_net.m_connects.size(), 1u);
     EXPECT_EQ(m_net.m_connects[0], "192.0.2.44:80");
-    EXPECT_EQ(v.m_strCurrentHost, "one.test");
+    EXPECT_EQ(v.GetCurrentHost(), "one.test");
     Tick(60);  // the next regular probe goes to the host that last connected
     ASSERT_EQ(m_net.m_connects.size(), 2u);
     EXPECT_EQ(m_net.m_connects[1], "192.0.2.44:80");
@@ -378,14 +393,14 @@ TEST_F(ProbeCycle, ConnectUnderWayFinishesTheJobWhenItsEventComes)
     EXPECT_TRUE(v.HasTimer(IDT_TICK));
     Tick();
 
-    m_net.DeliverEvent(v.m_socket, FD_CONNECT);
+    m_net.DeliverEvent(ProbeSocket(), FD_CONNECT);
     EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
     ASSERT_EQ(m_net.m_sent.size(), 1u);
     EXPECT_EQ(Status(), "Prodlet was sent");
     EXPECT_EQ(LastIcon(), AfxLoadIcon(IDI_PROBING));
     EXPECT_EQ(Stored("Often", ""), "25");
-    m_net.DeliverEvent(v.m_socket, FD_READ);
-    EXPECT_EQ(v.m_nSuccesses, 1);
+    m_net.DeliverEvent(ProbeSocket(), FD_READ);
+    EXPECT_EQ(Counts().nSuccesses, 1);
 }
 
 TEST_F(ProbeCycle, ConnectRefusedLaterIsCountedAndAnsweredAsARefusedConnect)
@@ -397,15 +412,17 @@ TEST_F(ProbeCycle, ConnectRefusedLaterIsCountedAndAnsweredAsARefusedConnect)
     m_net.m_bConnectsTakeTime = true;
     const int nWaitBefore = CCmdTarget::WaitCursorDepthForTesting();
     Tick();
-    SOCKET s = v.m_socket;
+    SOCKET s = ProbeSocket();
     m_net.DeliverEvent(s, FD_CONNECT, WSAECONNREFUSED);
 
-    EXPECT_EQ(v.m_nHttpFailures, 1);
-    EXPECT_EQ(v.m_nSocketFailures, 1);
+    EXPECT_EQ(Counts().nHttpFailures, 1);
+    EXPECT_EQ(Counts().nSocketFailures, 1);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].strText, std::string("Prodlet: Cannot connect to 192.0.2.10 on port 80.") + kHint + kFooter);
     EXPECT_EQ(m_net.m_open.count(s), 0u);
-    EXPECT_EQ(v.m_socket, INVALID_SOCKET);
+    const int nRecvs = m_net.m_nRecvs;
+    v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_READ, 0));
+    EXPECT_EQ(m_net.m_nRecvs, nRecvs);  // forgotten
     EXPECT_EQ(LastTip(), "Prodlet has stopped");
     EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
     EXPECT_TRUE(m_net.m_sent.empty());
@@ -419,9 +436,9 @@ TEST_F(ProbeCycle, OutcomeOfAConnectThatWasGivenUpIsIgnored)
     m_net.m_bConnectsTakeTime = true;
     const int nWaitBefore = CCmdTarget::WaitCursorDepthForTesting();
     Tick();
-    SOCKET s = v.m_socket;
+    SOCKET s = ProbeSocket();
     // Stopped while the connect runs (Start pressed again, the window closing).
-    v.StopRunning(FALSE);
+    PressStart();
     EXPECT_EQ(CCmdTarget::WaitCursorDepthForTesting(), nWaitBefore);
     EXPECT_EQ(m_net.m_open.count(s), 0u);
     v.SendMessage(WM_SOCKET_EVENT, static_cast<WPARAM>(s), MAKELPARAM(FD_CONNECT, 0));
@@ -444,10 +461,10 @@ TEST_F(ProbeCycle, NamesThatNeverResolveAreTriedOnceRoundThenAfterTheInterval)
     m_net.AnswerLastLookup({"10.1.2.3"});  // the machine's own address
     for (int i = 0; i < 3; ++i)
         m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
-    EXPECT_EQ(v.m_nDnsFailures, 3);
+    EXPECT_EQ(Counts().nDnsFailures, 3);
     ASSERT_EQ(m_net.m_lookups.size(), 4u) << "no fourth look-up at once";
-    EXPECT_EQ(v.m_cbHostNames.GetCurSel(), 0);
-    EXPECT_TRUE(v.m_btnStart.IsWindowEnabled());
+    EXPECT_EQ(HostBox().GetCurSel(), 0);
+    EXPECT_TRUE(StartButton().IsWindowEnabled());
 
     // The countdown runs as after a success; the next round starts at its end.
     Tick(14);
@@ -462,7 +479,7 @@ TEST_F(ProbeCycle, NamesThatNeverResolveAreTriedOnceRoundThenAfterTheInterval)
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
     m_net.AnswerLastLookup({}, WSAHOST_NOT_FOUND);
     EXPECT_EQ(m_net.m_lookups.size(), 7u);
-    EXPECT_EQ(v.m_nDnsFailures, 6);
+    EXPECT_EQ(Counts().nDnsFailures, 6);
 }
 
 TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
@@ -470,7 +487,7 @@ TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
     Store("Debug", "1");
     Store("ComboName0", "192.0.2.1");
     Store("ComboName1", "192.0.2.2");
-    CProdletView& v = MakeView();
+    MakeView();
     StartCounting();
     m_net.m_refusedAddresses = {"192.0.2.1", "192.0.2.2"};
     Tick();  // 192.0.2.1 refuses: on to .2 at once
@@ -478,7 +495,7 @@ TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
     ASSERT_EQ(m_net.m_connects.size(), 2u);
     Tick(5);
     EXPECT_EQ(m_net.m_connects.size(), 2u) << "no connect every second while the network is down";
-    EXPECT_EQ(v.m_nHttpFailures, 2);
+    EXPECT_EQ(Counts().nHttpFailures, 2);
 
     // After the interval .1 answers; a failure after it starts a new round.
     m_net.m_refusedAddresses = {"192.0.2.2"};
@@ -486,8 +503,8 @@ TEST_F(ProbeCycle, RefusingHostsAreTriedOnceRoundAndASuccessEndsTheRound)
     Tick();    // and its probe
     ASSERT_EQ(m_net.m_connects.size(), 3u);
     EXPECT_EQ(m_net.m_connects.back(), "192.0.2.1:80");
-    m_net.DeliverEvent(v.m_socket, FD_READ);
-    EXPECT_EQ(v.m_nSuccesses, 1);
+    m_net.DeliverEvent(ProbeSocket(), FD_READ);
+    EXPECT_EQ(Counts().nSuccesses, 1);
 }
 
 TEST_F(ProbeCycle, OnlyAWholeDottedQuadIsTakenAsAnAddress)

@@ -113,6 +113,7 @@ SOCKET CScriptedWinsock::socket(int, int, int)
     }
     SOCKET s = m_nextSocket++;
     m_open.insert(s);
+    m_lastSocket = s;
     return s;
 }
 

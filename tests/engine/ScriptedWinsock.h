@@ -78,6 +78,7 @@ public:
     std::map<SOCKET, std::pair<HWND, UINT>> m_selected;
     std::map<SOCKET, long> m_selectedEvents;
     int m_nRecvs = 0;
+    SOCKET m_lastSocket = INVALID_SOCKET;  // the last one made
 
 private:
     SOCKET m_nextSocket = 100;

@@ -88,6 +88,35 @@ TEST(DesktopDisplay, FoundThroughTheEnvironmentOrAPlatformWithoutServer)
     EXPECT_TRUE(DesktopHasDisplay(Desktop({"-display", ":1"}), Env({})));
 }
 
+TEST(DesktopDisplay, NamedForTheOneCopyRuleAsTheToolkitWillChooseIt)
+{
+    const CDesktopArgs none;
+    EXPECT_EQ(DesktopDisplayName(none, Env({})), "");
+    // One X server, one name, whatever the screen and however it is spelt.
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"DISPLAY", ":0"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"DISPLAY", ":0.1"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"DISPLAY", "unix:0"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"DISPLAY", "host:10.0"}})), "x11:host:10");
+    EXPECT_NE(DesktopDisplayName(none, Env({{"DISPLAY", ":1"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(Desktop({"-display", ":3.0"}), Env({{"DISPLAY", ":0"}})), "x11::3");
+
+    // Wayland where the toolkit takes it: alone, or in a Wayland session.
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"WAYLAND_DISPLAY", "wayland-0"}})), "wayland:wayland-0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"WAYLAND_DISPLAY", "wayland-0"},
+                                            {"DISPLAY", ":0"},
+                                            {"XDG_SESSION_TYPE", "wayland"}})),
+              "wayland:wayland-0");
+
+    // A platform that is asked for decides, the command line first.
+    const auto both = Env({{"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":2"}, {"QT_QPA_PLATFORM", "xcb"}});
+    EXPECT_EQ(DesktopDisplayName(none, both), "x11::2");
+    EXPECT_EQ(DesktopDisplayName(Desktop({"-platform", "wayland"}), both), "wayland:wayland-1");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":0"}})), "x11::0");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ":0"}})), "offscreen");
+    EXPECT_EQ(DesktopDisplayName(none, Env({{"QT_QPA_PLATFORM", "xcb"}})), "");
+}
+
 TEST(DaemonCommandLine, OptionsAndTheirValues)
 {
     const CDaemonArgs plain = Daemon({});
