@@ -6,6 +6,10 @@
 work=$(mktemp -d /tmp/prodlet-desktop-XXXXXX)
 pids=()
 failures=0
+# A sanitizer build writes its reports into the work folder, where
+# desktop_finish finds them.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:log_path=$work/sanitizer"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-}:log_path=$work/sanitizer"
 
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
@@ -13,6 +17,17 @@ cleanup() {
     if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
 }
 trap cleanup EXIT
+
+desktop_finish() {  # desktop_finish: a sanitizer's report counts as a failure; the result
+    local report
+    for report in "$work"/sanitizer.*; do
+        [ -e "$report" ] || continue
+        echo "FAIL - a sanitizer reported"; echo "--- $report"; cat "$report"
+        failures=$((failures + 1))
+    done
+    echo "$failures failures"
+    [ "$failures" = 0 ]
+}
 
 die() {  # die "what" LOG...: a set-up step failed
     echo "FAIL - $1"; shift
@@ -78,7 +93,8 @@ start_xvfb() {  # Xvfb on a free display it picks itself
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 & pids+=($!)
     exec 3>&-
     wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
-    export DISPLAY=:$(head -n 1 "$work/display")
+    DISPLAY=:$(head -n 1 "$work/display")
+    export DISPLAY
     wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
 }
 

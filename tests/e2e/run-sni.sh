@@ -47,5 +47,4 @@ if [ "$failures" != 0 ]; then
     echo "--- prodlet output"; cat "$work/prodlet.log"
     echo "--- watcher output"; cat "$work/watcher.log"
 fi
-echo "$failures failures"
-[ "$failures" = 0 ]
+desktop_finish
