@@ -75,6 +75,11 @@ protected:
             DrawLook(pLabel, look);
             return true;
         }
+        case QEvent::Show:
+            // Texts set while the window was hidden are fitted now, once.
+            if (auto* pLabel = qobject_cast<QLabel*>(pObject); pLabel && pLabel->pixmap().isNull())
+                FitStaticText(pLabel);
+            return false;
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress: {
             auto* pWidget = qobject_cast<QWidget*>(pObject);

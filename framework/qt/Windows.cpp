@@ -242,7 +242,10 @@ void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
         if (pLabel->text() == str)
             return;  // the countdown sets the same text over and over
         pLabel->setText(str);
-        FitStaticText(pLabel);
+        // Measuring the text is most of what a new text costs; a hidden
+        // window's countdown changes every second, so it waits for the show.
+        if (pLabel->isVisible())
+            FitStaticText(pLabel);
     } else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
         pGroup->setTitle(str);
     else
