@@ -1,60 +1,11 @@
 # shellcheck shell=bash
-# What the desktop end-to-end scripts share: a work folder, checks, waiting
-# for conditions, an X server, and the program's own windows. Sourced.
+# What the desktop end-to-end scripts add to e2e-lib.sh: a watchdog, the
+# program's settings, its own windows and a StatusNotifierItem host. Sourced.
 
 [ -n "${PRODLET_E2E_TRACE:-}" ] && set -x  # every step on the output
-work=$(mktemp -d /tmp/prodlet-desktop-XXXXXX)
-pids=()
-failures=0
-# A sanitizer build writes its reports into the work folder, where
-# desktop_finish finds them.
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:log_path=$work/sanitizer"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:-}:log_path=$work/sanitizer"
-
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    if [ "$failures" = 0 ] && [ -z "${PRODLET_E2E_KEEP:-}" ]; then rm -rf "$work"; else echo "work folder kept: $work"; fi
-}
-trap cleanup EXIT
-
-desktop_finish() {  # desktop_finish: a sanitizer's report counts as a failure; the result
-    local report
-    for report in "$work"/sanitizer.*; do
-        [ -e "$report" ] || continue
-        echo "FAIL - a sanitizer reported"; echo "--- $report"; cat "$report"
-        failures=$((failures + 1))
-    done
-    echo "$failures failures"
-    [ "$failures" = 0 ]
-}
-
-die() {  # die "what" LOG...: a set-up step failed
-    echo "FAIL - $1"; shift
-    for log in "$@"; do echo "--- $log"; cat "$log"; done
-    failures=$((failures + 1))
-    exit 1
-}
-
-check() {  # check "what" command...
-    local what=$1; shift
-    echo "$what" >"$work/step"
-    if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
-}
-
-wait_for() {  # wait_for SECONDS command...: generous limits, short polls
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.2
-    done
-}
-
-# An X client that cannot reach a stuck server must not hang the test.
-for tool in xdotool xprop xwininfo xdpyinfo; do
-    eval "$tool() { timeout 20 $(command -v $tool) \"\$@\"; }"
-done
+# shellcheck source=tests/e2e/e2e-lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
+e2e_work
 
 # Past the limit the test ends itself, saying where it was, rather than
 # leaving CTest to kill it without a word.
@@ -84,19 +35,6 @@ unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY
 mkdir -p "$PRODLET_WINDIR" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 printf '[Settings]\r\nAutoStart=0\r\nComboName0=127.0.0.1\r\nComboNameSel=0\r\n' > "$PRODLET_WINDIR/Prodlet.INI"
-
-start_xvfb() {  # Xvfb on a free display it picks itself
-    exec 3>"$work/display"
-    # -noreset: the server would start over each time its last client left
-    # (the first of which is the check below), and a client connecting then
-    # is turned away.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 & pids+=($!)
-    exec 3>&-
-    wait_for 20 test -s "$work/display" || die "Xvfb did not start" "$work/xvfb.log"
-    DISPLAY=:$(head -n 1 "$work/display")
-    export DISPLAY
-    wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
-}
 
 # The program's windows by size: the tray icon is small, the frame is not.
 prodlet_windows() {  # prodlet_windows [--onlyvisible]

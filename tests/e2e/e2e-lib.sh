@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # What the end-to-end scripts share: a temporary work folder, checks that
 # count failures, waiting for conditions, the local HTTP server, Xvfb and
-# trayer. Sourced by run-e2e.sh and run-dialogs.sh, which run inside
-# tests/netns/in-netns.sh.
+# trayer. Sourced by the end-to-end scripts (desktop-common.sh adds what the
+# desktop runs need).
 #
 # The sourcing script sets `set -u`; after `e2e_init` it has $work, the
 # array $pids (killed at exit) and $failures.
@@ -15,10 +15,10 @@ e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # takes on a window) is now and then never served: on a busy machine it was
 # seen waiting for ever in its connection set-up. No X client may hang a
 # run: each has a time limit, and the waits try again.
-xdotool() { timeout 10 xdotool "$@"; }
-xprop() { timeout 10 xprop "$@"; }
-xwininfo() { timeout 10 xwininfo "$@"; }
-xdpyinfo() { timeout 10 xdpyinfo "$@"; }
+xdotool() { timeout 20 xdotool "$@"; }
+xprop() { timeout 20 xprop "$@"; }
+xwininfo() { timeout 20 xwininfo "$@"; }
+xdpyinfo() { timeout 20 xdpyinfo "$@"; }
 import() { timeout 20 import "$@"; }
 
 cleanup() {
@@ -77,6 +77,7 @@ die() {  # die "what" LOG...: a set-up step failed
 
 check() {  # check "what" command...
     local what=$1; shift
+    echo "$what" >"$work/step"  # where a run that hangs stopped
     if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
 }
 

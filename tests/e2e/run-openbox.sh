@@ -146,7 +146,4 @@ check "Alt+F4 on the frame ends the program" wait_for 20 exited
 wait "$app"; code=$?
 check "the exit code after Alt+F4 is 0 (was $code)" test "$code" = 0
 
-if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work"/prodlet*.log
-fi
-desktop_finish
+e2e_finish "$work"/prodlet*.log

@@ -43,8 +43,4 @@ check "Exit from the host's menu ends the program" wait_for 20 exited
 wait "$app"; code=$?
 check "the exit code is 0 (was $code)" test "$code" = 0
 
-if [ "$failures" != 0 ]; then
-    echo "--- prodlet output"; cat "$work/prodlet.log"
-    echo "--- watcher output"; cat "$work/watcher.log"
-fi
-desktop_finish
+e2e_finish "$work/prodlet.log" "$work/watcher.log"

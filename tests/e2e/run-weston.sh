@@ -127,4 +127,4 @@ stop_weston
 if [ "$failures" != 0 ]; then
     for log in "$work"/prodlet*.log; do echo "--- $log"; grep -v '^\[' "$log" | head -n 40; done
 fi
-desktop_finish
+e2e_finish  # the logs are shown above, without their Wayland trace
