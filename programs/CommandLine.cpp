@@ -128,6 +128,29 @@ CDaemonArgs ParseDaemonArgs(int argc, const char* const* argv)
     return args;
 }
 
+namespace {
+
+// The first platform of a list such as "wayland;xcb" (each with its own
+// ":options") that can run here: Wayland or X11 when its display is set; the
+// others (offscreen, linuxfb, eglfs, vnc, ...) need no display server, and
+// one we do not know the toolkit judges itself. Empty when none can.
+std::string_view FirstUsablePlatform(std::string_view list, BOOL bX11, BOOL bWayland)
+{
+    while (!list.empty()) {
+        const std::size_t nEnd = list.find(';');
+        std::string_view name = list.substr(0, nEnd);
+        list = nEnd == std::string_view::npos ? std::string_view() : list.substr(nEnd + 1);
+        name = name.substr(0, name.find(':'));
+        if (name.empty())
+            continue;
+        if (name.starts_with("wayland") ? bWayland : name == "xcb" ? bX11 : TRUE)
+            return name;
+    }
+    return std::string_view();
+}
+
+}  // namespace
+
 BOOL DesktopHasDisplay(const CDesktopArgs& args, const GetEnvFn& fnGetEnv)
 {
     const BOOL bX11 = IsSet(fnGetEnv, "DISPLAY") || args.bDisplayOption;
@@ -138,28 +161,7 @@ BOOL DesktopHasDisplay(const CDesktopArgs& args, const GetEnvFn& fnGetEnv)
     if (strPlatforms.empty())
         return bX11 || bWayland;  // the toolkit picks X11 or Wayland itself
 
-    // A list such as "wayland;xcb", each with its own ":options".
-    std::string_view list(strPlatforms);
-    while (!list.empty()) {
-        const std::size_t nEnd = list.find(';');
-        std::string_view name = list.substr(0, nEnd);
-        list = nEnd == std::string_view::npos ? std::string_view() : list.substr(nEnd + 1);
-        name = name.substr(0, name.find(':'));
-        if (name.empty())
-            continue;
-        if (name.starts_with("wayland")) {
-            if (bWayland)
-                return TRUE;
-        } else if (name == "xcb") {
-            if (bX11)
-                return TRUE;
-        } else {
-            // The others (offscreen, linuxfb, eglfs, vnc, ...) need no display
-            // server; one we do not know, the toolkit judges itself.
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return !FirstUsablePlatform(strPlatforms, bX11, bWayland).empty();
 }
 
 CString DesktopUsage()
@@ -235,23 +237,10 @@ CString DesktopDisplayName(const CDesktopArgs& args, const GetEnvFn& fnGetEnv)
         return bWayland && (!bX11 || (bWaylandSession && !args.bDisplayOption)) ? Wayland() : X11();
     }
     // The first of the list that DesktopHasDisplay found usable.
-    std::string_view list(strPlatforms);
-    while (!list.empty()) {
-        const std::size_t nEnd = list.find(';');
-        std::string_view name = list.substr(0, nEnd);
-        list = nEnd == std::string_view::npos ? std::string_view() : list.substr(nEnd + 1);
-        name = name.substr(0, name.find(':'));
-        if (name.empty())
-            continue;
-        if (name.starts_with("wayland")) {
-            if (bWayland)
-                return Wayland();
-        } else if (name == "xcb") {
-            if (bX11)
-                return X11();
-        } else {
-            return CString(name);
-        }
-    }
-    return CString();
+    const std::string_view name = FirstUsablePlatform(strPlatforms, bX11, bWayland);
+    if (name.starts_with("wayland"))
+        return Wayland();
+    if (name == "xcb")
+        return X11();
+    return CString(name);
 }
