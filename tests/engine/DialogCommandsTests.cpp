@@ -218,15 +218,7 @@ TEST_F(DialogCommands, OptionsReopenWithTheLastChoiceEvenWhenItWasNotStored)
     SetAppSettings(m_pSettings.get());
     EXPECT_EQ(Stored("Ignore"), "<missing>");
 
-    COptionsDlg dlg;
-    std::vector<int> shown;
-    CModalDriver user(dlg, [&] {
-        for (int nID : {IDC_AUTOSTART, IDC_RANDOM_NAME, IDC_RANDOM_TIME, IDC_IGNORE})
-            shown.push_back(Check(dlg, nID));
-        ClickItem(dlg, IDCANCEL);
-    });
-    v.RunOptionsDlg(dlg);
-    EXPECT_EQ(shown, (std::vector<int>{1, 1, 0, 0}));
+    EXPECT_EQ(OptionsShown(v), (std::vector<int>{1, 1, 0, 0}));
 }
 
 // The modal loop goes on delivering the view's messages: a tick posted while

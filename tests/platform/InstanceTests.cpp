@@ -9,14 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
@@ -92,31 +90,16 @@ TEST(InstanceLock, AHolderKilledOutrightLeavesTheLockFree)
 {
     CTempDir dir;
     const CString strPath = dir.File("display.lock");
-    int aPipe[2];
-    ASSERT_EQ(pipe(aPipe), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    CForkedHolder holder([&] {
         CString strError;
-        CInstanceLock lock;
-        const char ch = lock.Acquire(strPath, strError) == CInstanceLock::Result::Acquired ? 'y' : 'n';
-        if (write(aPipe[1], &ch, 1) != 1)
-            _exit(2);
-        for (;;)
-            pause();
-    }
-    close(aPipe[1]);
-    char ch = 0;
-    ASSERT_EQ(read(aPipe[0], &ch, 1), 1);
-    close(aPipe[0]);
-    ASSERT_EQ(ch, 'y');
+        auto* pLock = new CInstanceLock;  // the child holds it until it is killed
+        return pLock->Acquire(strPath, strError) == CInstanceLock::Result::Acquired;
+    });
+    ASSERT_TRUE(holder.Took());
     CString strError;
     CInstanceLock lock;
     EXPECT_EQ(lock.Acquire(strPath, strError), CInstanceLock::Result::Held);
-    kill(pid, SIGKILL);
-    int nStatus = 0;
-    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(nStatus));
+    ASSERT_TRUE(holder.KillOutright());
     // The file is still there; without a holder it stops no one.
     EXPECT_EQ(access(strPath.c_str(), F_OK), 0);
     EXPECT_EQ(lock.Acquire(strPath, strError), CInstanceLock::Result::Acquired) << strError;

@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <future>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
@@ -84,26 +82,12 @@ TEST(DesktopInstance, AHolderThatNeverAnswersIsReportedNotTakenForAnAnswer)
 TEST(DesktopInstance, ACopyKilledOutrightLeavesTheDisplayToTheNextStart)
 {
     CTempDir dir;
-    int aPipe[2];
-    ASSERT_EQ(pipe(aPipe), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        CDesktopInstance instance;
-        const char ch = Claim(instance, dir.Path(), "x11::5").outcome == CDesktopInstance::Outcome::First ? 'y' : 'n';
-        if (write(aPipe[1], &ch, 1) != 1)
-            _exit(2);
-        for (;;)
-            pause();
-    }
-    close(aPipe[1]);
-    char ch = 0;
-    ASSERT_EQ(read(aPipe[0], &ch, 1), 1);
-    close(aPipe[0]);
-    ASSERT_EQ(ch, 'y');
-    kill(pid, SIGKILL);
-    int nStatus = 0;
-    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    CForkedHolder holder([&] {
+        auto* pInstance = new CDesktopInstance;  // the child holds the display until it is killed
+        return Claim(*pInstance, dir.Path(), "x11::5").outcome == CDesktopInstance::Outcome::First;
+    });
+    ASSERT_TRUE(holder.Took());
+    ASSERT_TRUE(holder.KillOutright());
 
     // Its lock and socket files are still there; they stop no one.
     CDesktopInstance next;

@@ -1,7 +1,10 @@
 #include "tests/support/TestEnv.h"
 
 #include <dirent.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -92,6 +95,38 @@ CCapturedStderr::CCapturedStderr()
         throw std::runtime_error("tmpfile failed");
     m_fdSaved = ::dup(STDERR_FILENO);
     ::dup2(::fileno(m_pFile), STDERR_FILENO);
+}
+
+CForkedHolder::CForkedHolder(const std::function<bool()>& fnTake)
+{
+    int aPipe[2];
+    if (pipe(aPipe) != 0)
+        return;
+    m_pid = fork();
+    if (m_pid == 0) {
+        const char ch = fnTake() ? 'y' : 'n';
+        if (write(aPipe[1], &ch, 1) != 1)
+            _exit(2);
+        for (;;)
+            pause();
+    }
+    close(aPipe[1]);
+    char ch = 0;
+    m_bTook = m_pid > 0 && read(aPipe[0], &ch, 1) == 1 && ch == 'y';
+    close(aPipe[0]);
+}
+
+CForkedHolder::~CForkedHolder() { KillOutright(); }
+
+bool CForkedHolder::KillOutright()
+{
+    if (m_pid <= 0)
+        return false;
+    kill(m_pid, SIGKILL);
+    int nStatus = 0;
+    const bool bReaped = waitpid(m_pid, &nStatus, 0) == m_pid;
+    m_pid = -1;
+    return bReaped && WIFSIGNALED(nStatus) && WTERMSIG(nStatus) == SIGKILL;
 }
 
 CCapturedStderr::~CCapturedStderr()

@@ -5,7 +5,9 @@
 #include "platform/Clock.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <sys/types.h>
 
 // A fresh directory below $TMPDIR (or /tmp), removed with all it holds.
 class CTempDir {
@@ -41,6 +43,26 @@ private:
     CTempDir m_dir;
     std::string m_strOldHive, m_strOldWinDir;
     bool m_bHadHive = false, m_bHadWinDir = false;
+};
+
+// A second process that takes something (a lock, a display) and holds it
+// until it is killed: fnTake runs in a child, which then waits. The child is
+// killed when the object goes, so a failed check never leaves it behind.
+class CForkedHolder {
+public:
+    explicit CForkedHolder(const std::function<bool()>& fnTake);
+    ~CForkedHolder();
+    CForkedHolder(const CForkedHolder&) = delete;
+    CForkedHolder& operator=(const CForkedHolder&) = delete;
+
+    bool Took() const { return m_bTook; }  // fnTake said it had it
+    // SIGKILL, as a crash or the out-of-memory killer would end it; true
+    // once the child is reaped having died of it.
+    bool KillOutright();
+
+private:
+    pid_t m_pid = -1;
+    bool m_bTook = false;
 };
 
 // Takes what is written to standard error while it lives (Text() ends the
