@@ -22,47 +22,19 @@ if [ -z "${PRODLET_BENCH_IN_NETNS:-}" ]; then
     exec env PRODLET_BENCH_IN_NETNS=1 "$root/tests/netns/in-netns.sh" "$0" "$@"
 fi
 
-work=$(mktemp -d /tmp/prodlet-bench-XXXXXX)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-die() { echo "probe-cpu: $*" >&2; exit 1; }
-wait_for() {  # wait_for SECONDS command...
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.05
-    done
-}
-
-export PRODLET_HIVE=$work/registry.reg
-export PRODLET_WINDIR=$work/windows
-export XDG_CONFIG_HOME=$work/config
-export QT_QPA_PLATFORM=xcb
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-mkdir -p "$PRODLET_WINDIR" "$work/requests"
+# shellcheck source=tests/e2e/e2e-lib.sh
+. "$root/tests/e2e/e2e-lib.sh"
+e2e_init
+unset DBUS_SESSION_BUS_ADDRESS
 {
     printf '[Settings]\r\nDebug=1\r\nAutoStart=1\r\nComboName0=127.0.0.1\r\n'
     for ((i = 1; i < hosts; i++)); do printf 'ComboName%d=host%d.example.invalid\r\n' "$i" "$i"; done
     printf 'ComboNameSel=0\r\n'
 } >"$PRODLET_WINDIR/Prodlet.INI"
 
-python3 "$root/tests/e2e/http_recorder.py" "$work/requests" & pids+=($!)
-wait_for 20 test -e "$work/requests/listening" || die "the HTTP server did not start"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
-exec 3>&-
-wait_for 20 test -s "$work/display" || die "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start"
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
-    >"$work/trayer.log" 2>&1 & pids+=($!)
-wait_for 20 sh -c 'xdotool search --onlyvisible --class trayer >/dev/null 2>&1' || die "trayer did not start"
+start_http_server
+start_xvfb
+start_trayer
 
 "$prodlet" >"$work/prodlet.log" 2>&1 & app=$!
 pids+=($app)

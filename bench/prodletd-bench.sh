@@ -34,36 +34,18 @@ if [ -z "${PRODLET_BENCH_INSIDE:-}" ]; then
     exec env PRODLET_BENCH_INSIDE=1 "$top/tests/netns/in-netns.sh" "$0" -b "$prodletd" -s "$starts" -i "$idle" -p "$probes"
 fi
 
-work=$(mktemp -d /tmp/prodletd-bench-XXXXXX)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=tests/e2e/e2e-lib.sh
+. "$top/tests/e2e/e2e-lib.sh"
+e2e_work
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM PRODLET_HIVE
 
-wait_for() {  # wait_for SECONDS command...
-    local end=$((SECONDS + $1)); shift
-    until "$@"; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.05
-    done
-}
 now() { date +%s.%N; }
-seed() {  # seed DIR LINES...
-    mkdir -p "$1"; local dir=$1; shift
-    { printf '[Settings]\r\n'; printf '%s\r\n' "$@"; } >"$dir/Prodlet.INI"
-}
 requests() { find "$work/requests" -name '*.req' | wc -l; }
 # CPU time of every thread of PID so far, in nanoseconds (scheduler's own count).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'; }
 status_kib() { awk -v k="$2:" '$1 == k { print $2 }' /proc/"$1"/status; }
 
-mkdir -p "$work/requests"
-python3 "$top/tests/e2e/http_recorder.py" "$work/requests" >/dev/null 2>&1 & pids+=($!)
-wait_for 20 test -e "$work/requests/listening" || { echo "the HTTP server did not start"; exit 1; }
+start_http_server
 
 echo "prodletd: $prodletd"
 echo "machine:  $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -81,7 +81,7 @@ public:
     CString FileDialog(BOOL bOpen, const CString& strCaption) override;
 
     // ---- hyperlink statics (Statics.cpp), the pointer (Pointer.cpp) and the
-    // desktop's opener (Desktop.cpp)
+    // desktop's opener and the beep (Opener.cpp)
     void SetStaticNotify(AFX_PORTWND pw, BOOL bNotify) override;
     CRect GetClientRect(AFX_PORTWND pw) override;
     void GetFont(AFX_PORTWND pw, LOGFONT& lf) override;

@@ -90,7 +90,15 @@ wait_for() {  # wait_for SECONDS command...
     done
 }
 
+# seed DIR LINES...: a Prodlet.INI of a first run in DIR
+seed() {
+    local dir=$1; shift
+    mkdir -p "$dir"
+    { printf '[Settings]\r\n'; printf '%s\r\n' "$@"; } >"$dir/Prodlet.INI"
+}
+
 start_http_server() {  # the recorder on 127.0.0.1:80; one file per request in $work/requests
+    mkdir -p "$work/requests"
     python3 "$e2e_here/http_recorder.py" "$work/requests" & pids+=($!)
     wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
 }

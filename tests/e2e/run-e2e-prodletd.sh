@@ -12,12 +12,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/e2e-lib.sh"
 e2e_work
 
-# seed DIR LINES...: a Prodlet.INI of a first run in DIR
-seed() {
-    local dir=$1; shift
-    mkdir -p "$dir"
-    { printf '[Settings]\r\n'; printf '%s\r\n' "$@"; } >"$dir/Prodlet.INI"
-}
 
 # No display of any kind: the program must not need one.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS PRODLET_HIVE
