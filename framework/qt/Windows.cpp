@@ -19,7 +19,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -409,8 +408,15 @@ void CQtPort::SetFocus(AFX_PORTWND pw) { WidgetOf(pw)->setFocus(Qt::OtherFocusRe
 
 void CQtPort::SetAccessibleName(AFX_PORTWND pw, const CString& strName)
 {
-    // Without the '&' of a mnemonic, as a screen reader should say it.
-    QString str = ToQt(strName);
-    str.remove(QRegularExpression(QStringLiteral("&(?!&)")));
-    WidgetOf(pw)->setAccessibleName(str);
+    // Without the '&' of a mnemonic, as a screen reader should say it; "&&"
+    // is a '&' of the text. (A plain scan: a regular expression here was the
+    // only reason the program loaded a regular expression library.)
+    CString strPlain;
+    for (std::size_t i = 0; i < strName.size(); ++i) {
+        if (strName[i] != '&')
+            strPlain += strName[i];
+        else if (i + 1 < strName.size() && strName[i + 1] == '&')
+            strPlain += strName[++i];
+    }
+    WidgetOf(pw)->setAccessibleName(ToQt(strPlain));
 }
