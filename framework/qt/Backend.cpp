@@ -146,7 +146,19 @@ void CQtPort::Init(int& argc, char** argv)
     // never destroyed: windows and icons must not outlive it.
     static int s_argc = argc;
     static char** s_argv = argv;
+    // No shared-memory images. The notification-area icon is drawn again
+    // twice a probe, and through them each drawing first waits for the X
+    // server to have read the last one: a round trip and two more wake-ups
+    // of the process each time. Our windows are small, and plain image
+    // requests cost less than that wait. Qt reads the switch as it connects
+    // to the display. One the user set stands; ours is taken back at once,
+    // so that no program we start (the desktop's opener) inherits it.
+    const bool bShmSwitchGiven = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    if (!bShmSwitchGiven)
+        qputenv("QT_XCB_NO_MITSHM", "1");
     auto* pApp = new QApplication(s_argc, s_argv);
+    if (!bShmSwitchGiven)
+        qunsetenv("QT_XCB_NO_MITSHM");
     // The program lives in the notification area with every window hidden;
     // only the framework's own quit ends the loop.
     pApp->setQuitOnLastWindowClosed(false);
