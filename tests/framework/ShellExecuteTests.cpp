@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -51,6 +54,21 @@ protected:
 };
 
 }  // namespace
+
+// The display backend turns a switch of its own on while it starts; the
+// programs the opener starts inherit our environment, and must not get it.
+TEST_F(ShellExecuteTest, TheBackendsOwnSwitchesAreNotPassedOnToProgramsWeStart)
+{
+    std::ifstream start("/proc/self/environ", std::ios::binary);
+    const std::string strStart((std::istreambuf_iterator<char>(start)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(strStart.empty());
+    for (const char* pszName : {"QT_XCB_NO_MITSHM"}) {
+        // As the process started, before the backend; a switch given there stands.
+        const std::string strNul(1, '\0');
+        const bool bGiven = (strNul + strStart).find(strNul + pszName + "=") != std::string::npos;
+        EXPECT_EQ(std::getenv(pszName) != nullptr, bGiven) << pszName;
+    }
+}
 
 TEST_F(ShellExecuteTest, AddressesWithASchemeReachTheOpenerUnchanged)
 {
