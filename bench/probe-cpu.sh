@@ -69,7 +69,8 @@ def sample_at(t):
     return cpu_ns()
 
 t = arrival(0, 60)
-rss = int([l.split()[1] for l in open("/proc/%d/status" % pid) if l.startswith("VmRSS")][0])
+status = dict(l.split(":", 1) for l in open("/proc/%d/status" % pid))
+rss, rss_anon = (int(status[k].split()[0]) for k in ("VmRSS", "RssAnon"))
 arrivals, probe_ms, tick_ms = [t], [], []
 after = sample_at(t + 0.5)
 cycle_start = after
@@ -92,5 +93,6 @@ print("  CPU per probe (its tick, request and reply, less a plain tick): median 
 print("  CPU per plain countdown tick: median %.3f ms" % sorted(tick_ms)[len(tick_ms) // 2])
 print("  CPU per 15 s cycle (a probe and 15 ticks): %.3f ms" % ((after - cycle_start) / 1e6 / (probes - 1)))
 print("  probe rhythm: mean %.3f s, min %.3f s, max %.3f s" % (sum(gaps) / len(gaps), min(gaps), max(gaps)))
-print("  RSS after start-up: %.1f MiB" % (rss / 1024.0))
+print("  RSS after start-up: %.1f MiB, of it %.1f MiB anonymous (the rest pages of files: libraries, fonts)"
+      % (rss / 1024.0, rss_anon / 1024.0))
 EOF2
