@@ -93,6 +93,7 @@ print("  CPU per probe (its tick, request and reply, less a plain tick): median 
 print("  CPU per plain countdown tick: median %.3f ms" % sorted(tick_ms)[len(tick_ms) // 2])
 print("  CPU per 15 s cycle (a probe and 15 ticks): %.3f ms" % ((after - cycle_start) / 1e6 / (probes - 1)))
 print("  probe rhythm: mean %.3f s, min %.3f s, max %.3f s" % (sum(gaps) / len(gaps), min(gaps), max(gaps)))
+print("  gaps: " + " ".join("%.3f" % g for g in gaps))
 print("  RSS after start-up: %.1f MiB, of it %.1f MiB anonymous (the rest pages of files: libraries, fonts)"
       % (rss / 1024.0, rss_anon / 1024.0))
 EOF2
