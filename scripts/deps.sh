@@ -22,6 +22,9 @@ PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES dbus-daemon dbus-bin at-spi2-core 
 # compositor with Qt's Wayland plugin, and a session bus with a
 # StatusNotifierItem host written in Python.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES tint2 weston qt6-wayland dbus python3-dbus python3-gi"
+# Qt's GTK theme, whose native file dialogs run on GLib's event loop: the
+# countdown must go on while one is open.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES qt6-gtk-platformtheme"
 # Also for the test of the installed files: the desktop-entry, AppStream,
 # manual-page and HTML checkers, and an SVG renderer to hold the icons to the SVG.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-db libxml2-utils librsvg2-bin"
