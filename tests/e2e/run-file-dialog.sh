@@ -20,6 +20,7 @@ requests() { find "$work/requests" -name '*.req' | wc -l; }
 frame_window() { xdotool search --onlyvisible --name '^Prodlet' 2>/dev/null | head -n 1; }
 dialog_window() { xdotool search --onlyvisible --name '^Open$' 2>/dev/null | head -n 1; }
 dialog_shown() { [ -n "$(dialog_window)" ]; }
+frame_shown() { [ -n "$(frame_window)" ]; }
 more_requests_than() { [ "$(requests)" -gt "$1" ]; }
 
 run_with_theme() {  # run_with_theme NAME THEME: THEME empty for Qt's own
@@ -31,7 +32,7 @@ run_with_theme() {  # run_with_theme NAME THEME: THEME empty for Qt's own
     check "$name: the first probe arrives" wait_for 60 more_requests_than "$n"
     # A second start shows the running copy's frame.
     "$prodlet" >/dev/null 2>&1
-    check "$name: the frame is shown" wait_for 20 eval '[ -n "$(frame_window)" ]'
+    check "$name: the frame is shown" wait_for 20 frame_shown
     xdotool key --window "$(frame_window)" ctrl+o
     check "$name: Ctrl+O opens a file dialog" wait_for 20 dialog_shown
     n=$(requests)
