@@ -16,22 +16,11 @@ import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # no cache of the module below in the source tree
+from http_recorder import read_request  # noqa: E402
+
 mode, address, out_dir = sys.argv[1:4]
 held = []  # the silent server's connections, never closed while it runs
-
-
-def read_request(conn):
-    data = b""
-    conn.settimeout(10)
-    try:
-        while b"\r\n\r\n" not in data and len(data) < 65536:
-            chunk = conn.recv(4096)
-            if not chunk:
-                break
-            data += chunk
-    except OSError:
-        pass
-    return data
 
 
 def serve(conn):
