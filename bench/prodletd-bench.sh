@@ -40,7 +40,6 @@ e2e_work
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM PRODLET_HIVE
 
 now() { date +%s.%N; }
-requests() { find "$work/requests" -name '*.req' | wc -l; }
 # CPU time of every thread of PID so far, in nanoseconds (scheduler's own count).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'; }
 status_kib() { awk -v k="$2:" '$1 == k { print $2 }' /proc/"$1"/status; }

@@ -97,6 +97,8 @@ seed() {
     { printf '[Settings]\r\n'; printf '%s\r\n' "$@"; } >"$dir/Prodlet.INI"
 }
 
+requests() { find "$work/requests" -name '*.req' | wc -l; }  # how many the recorder has had
+
 start_http_server() {  # the recorder on 127.0.0.1:80; one file per request in $work/requests
     mkdir -p "$work/requests"
     python3 "$e2e_here/http_recorder.py" "$work/requests" & pids+=($!)

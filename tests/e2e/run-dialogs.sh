@@ -124,7 +124,6 @@ open_dialog() {
     wait_for 30 shown "$title" && wait_for 30 focused "$title"
 }
 hive_same() { cmp -s "$1" "$PRODLET_HIVE"; }
-requests() { find "$work/requests" -name '*.req' | wc -l; }
 more_requests_than() { [ "$(requests)" -gt "$1" ]; }
 
 # Right-click on the tray icon; true when its menu opened.

@@ -27,7 +27,6 @@ expected=$'GET / HTTP/1.0\r\nConnection: Keep-Alive\r\nUser-Agent: Mozilla/3.0 (
 printf '%s' "$expected" >"$work/expected.req"
 hive_has() { grep -qF "$1" "$hive"; }
 exited() { ! kill -0 "$1" 2>/dev/null; }
-requests() { find "$work/requests" -name '*.req' | wc -l; }
 # in_order FILE PATTERN...: each fixed pattern on a later line than the one before
 in_order() {
     local file=$1; shift
