@@ -60,7 +60,8 @@ CProdletView::CProdletView()
       m_hostBuf{},
       m_bConnecting(FALSE),
       m_nFailuresInRow(0),
-      m_bWaitingForRound(FALSE)
+      m_bWaitingForRound(FALSE),
+      m_bTrayBoxOpen(FALSE)
 {
     Random().Seed(static_cast<unsigned>(Clock().Time()));
 
@@ -106,14 +107,22 @@ void CProdletView::OnInitialUpdate()
     // shell refuses to add one that is still there, which would leave an
     // error box and an icon nobody can change or remove.
     m_TrayIcon.DeleteIcon();
-    if (!m_TrayIcon.Create(this, IDR_TRAY_MENU, "Prodlet", m_hIcons, 2, 500, WM_TRAY_NOTIFY)) {
+    const BOOL bCreated = m_TrayIcon.Create(this, IDR_TRAY_MENU, "Prodlet", m_hIcons, 2, 500, WM_TRAY_NOTIFY);
+    // Without an icon too: the record keeps it for an area that comes later.
+    if (!m_bAutoStart)
+        m_TrayIcon.SetIcon(static_cast<UINT>(IDI_STOPPED));
+    if (!bCreated) {
+        // At a login the panel often comes up after us: an area that appears
+        // while the box is open adds the icon and closes the box.
+        m_bTrayBoxOpen = TRUE;
         AfxMessageBox("Failed to create tray icon", MB_OK | MB_ICONSTOP);
+        m_bTrayBoxOpen = FALSE;
         // Without a notification area the frame is the only way to reach the
         // program, so it is shown instead of starting hidden.
-        if (CWinApp* pApp = AfxGetApp())
-            pApp->m_nCmdShow = SW_SHOW;
-    } else if (!m_bAutoStart) {
-        m_TrayIcon.SetIcon(static_cast<UINT>(IDI_STOPPED));
+        if (!m_TrayIcon.IsCreated()) {
+            if (CWinApp* pApp = AfxGetApp())
+                pApp->m_nCmdShow = SW_SHOW;
+        }
     }
 
     ComputeFrameRect();
@@ -424,7 +433,16 @@ CString CProdletView::TimeStampFooter() const
 
 void CProdletView::OnDestroy() { StopRunning(FALSE); }
 
-LRESULT CProdletView::OnTrayNotify(WPARAM wParam, LPARAM lParam) { return m_TrayIcon.OnNotification(wParam, lParam); }
+LRESULT CProdletView::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    const BOOL bHadIcon = m_TrayIcon.IsCreated();
+    const LRESULT lResult = m_TrayIcon.OnNotification(wParam, lParam);
+    // The icon is there after all: the box that said it could not be is out
+    // of date. A frame the user already has in front of them stays.
+    if (!bHadIcon && m_TrayIcon.IsCreated() && m_bTrayBoxOpen)
+        AfxCloseMessageBoxes();
+    return lResult;
+}
 
 void CProdletView::OnReturnToTray()
 {

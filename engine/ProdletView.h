@@ -176,6 +176,8 @@ private:
     // of the list has failed, the next round waits for the interval.
     int m_nFailuresInRow;
     BOOL m_bWaitingForRound;
+    // The box saying there is no notification area is open (start-up).
+    BOOL m_bTrayBoxOpen;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -43,6 +43,12 @@ int AfxMessageBox(const CString& strText, UINT nType)
     return nResult;
 }
 
+void AfxCloseMessageBoxes()
+{
+    if (AfxHasPort())
+        AfxPort().CloseModalWindows();
+}
+
 void AfxActivateOwnerAfterModal(HWND hOwner)
 {
     // As on the original platform, where the owner is activated as its modal

@@ -212,3 +212,8 @@ BOOL AfxPortStaticLook(AFX_PORTWND pw, AFX_STATICLOOK& look);
 enum class AfxTrayAction { Context, DoubleClick, Trigger, MiddleClick };
 void AfxPortTrayAction(AFX_TOKEN token, AfxTrayAction action);
 void AfxPortTrayCommand(AFX_TOKEN token, UINT nID);
+// A notification area appeared (the first, or a new one after the old went
+// away; on Windows the "TaskbarCreated" message). Icons the port has added
+// stay its own to keep in the area; an icon whose add failed is offered to
+// its owner again.
+void AfxPortTrayAreaAppeared();

@@ -24,6 +24,9 @@ using TrayKey = std::pair<HWND, UINT>;
 
 struct CTrayState {
     std::map<TrayKey, CTrayEntry> icons;
+    // Icons whose add failed for want of an area, with their callback
+    // message: offered again when one appears.
+    std::map<TrayKey, UINT> wanted;
     AFX_TOKEN nNextToken = 1;
     AfxNotifyIconHook hook;
     int nAvailableOverride = -1;
@@ -105,16 +108,23 @@ std::span<const AFX_MENUITEM> ContextMenuOf(UINT uID)
 BOOL AddIcon(const NOTIFYICONDATA& nid)
 {
     // Only a window that lives can own an icon; its end takes the icon along.
-    if (!AfxHasPort() || CWnd::FromHandle(nid.hWnd) == nullptr || FindEntry(nid.hWnd, nid.uID) || !TrayAvailable())
+    if (!AfxHasPort() || CWnd::FromHandle(nid.hWnd) == nullptr || FindEntry(nid.hWnd, nid.uID))
         return FALSE;
+    if (!TrayAvailable()) {
+        Tray().wanted[{nid.hWnd, nid.uID}] = nid.uCallbackMessage;
+        return FALSE;
+    }
     CTrayEntry entry;
     entry.token = Tray().nNextToken++;
     if (DesktopShowsTrayMenu())
         entry.contextMenu = ContextMenuOf(nid.uID);
     // The first item is the default, bold as in the owner's own popup.
     entry.tray = AfxPort().TrayAdd(entry.token, entry.contextMenu, entry.contextMenu.empty() ? -1 : 0);
-    if (entry.tray == nullptr)
+    if (entry.tray == nullptr) {
+        Tray().wanted[{nid.hWnd, nid.uID}] = nid.uCallbackMessage;
         return FALSE;
+    }
+    Tray().wanted.erase({nid.hWnd, nid.uID});
     CTrayEntry& added = Tray().icons[{nid.hWnd, nid.uID}] = std::move(entry);
     ApplyRecord(added, nid);
     return TRUE;
@@ -122,6 +132,7 @@ BOOL AddIcon(const NOTIFYICONDATA& nid)
 
 BOOL DeleteIcon(HWND hWnd, UINT uID)
 {
+    Tray().wanted.erase({hWnd, uID});
     auto it = Tray().icons.find({hWnd, uID});
     if (it == Tray().icons.end())
         return FALSE;
@@ -158,6 +169,7 @@ BOOL Shell_NotifyIcon(DWORD dwMessage, NOTIFYICONDATA* pnid)
 
 void AfxTrayWindowDestroyed(HWND hWnd)
 {
+    std::erase_if(Tray().wanted, [hWnd](const auto& wanted) { return wanted.first.first == hWnd; });
     auto& icons = Tray().icons;
     for (auto it = icons.begin(); it != icons.end();) {
         if (it->first.first == hWnd) {
@@ -210,6 +222,16 @@ void AfxPortTrayCommand(AFX_TOKEN token, UINT nID)
 {
     if (const TrayKey* pKey = FindKey(token))
         AfxPostMessage(pKey->first, WM_COMMAND, nID, 0);
+}
+
+void AfxPortTrayAreaAppeared()
+{
+    // Posted: the owner adds its icon from its own record, after whatever
+    // the port is doing now.
+    for (const auto& [key, nCallbackMessage] : Tray().wanted) {
+        if (nCallbackMessage != 0 && CWnd::FromHandle(key.first) != nullptr)
+            AfxPostMessage(key.first, nCallbackMessage, key.second, static_cast<LPARAM>(NIN_AREAAPPEARED));
+    }
 }
 
 UINT AfxShowPopupMenu(std::span<const AFX_MENUITEM> items, int nDefaultPos, int x, int y, CWnd* /*pOwner*/)

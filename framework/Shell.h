@@ -39,6 +39,12 @@ struct NOTIFYICONDATA {
 // WM_COMMAND. A tooltip reaches the desktop only when its text changed.
 BOOL Shell_NotifyIcon(DWORD dwMessage, NOTIFYICONDATA* pnid);
 
+// The callback's lParam when a notification area has appeared while the icon
+// (hWnd, uID) is not in it because its NIM_ADD failed: the owner may add it
+// now. Our own value; on Windows the registered message "TaskbarCreated"
+// brings the same news to every top-level window.
+constexpr UINT NIN_AREAAPPEARED = 0x0420;
+
 // Tests replace the notification area: the hook sees every call and returns
 // the shell's result. An empty function restores the real one.
 using AfxNotifyIconHook = std::function<BOOL(DWORD dwMessage, const NOTIFYICONDATA& nid)>;

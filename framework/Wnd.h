@@ -278,6 +278,9 @@ protected:
 // ---- message boxes, captioned with the application's title (string 57344).
 // Modal: the message loop goes on while the box is open.
 int AfxMessageBox(const CString& strText, UINT nType = MB_OK);
+// Closes the message boxes that are open as their OK button would, and with
+// them any file dialog of the desktop's.
+void AfxCloseMessageBoxes();
 
 // Replaces what AfxMessageBox does (tests capture boxes this way); an empty
 // function restores the real box. The hook gets caption, text and type and

@@ -69,8 +69,22 @@ void CTrayNotifyIcon::ShowIcon()
     if (!m_bHidden)
         return;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    Shell_NotifyIcon(NIM_ADD, &m_nid);
+    // An icon whose first add failed is there once this one succeeds.
+    if (Shell_NotifyIcon(NIM_ADD, &m_nid))
+        m_bCreated = TRUE;
     m_bHidden = FALSE;
+}
+
+// A notification area has appeared: the icon goes in from the record, with
+// the icon and tooltip set since. An add that fails leaves the flag as it
+// was (the shell may still hold the icon), one that succeeds sets it.
+void CTrayNotifyIcon::AddAgain()
+{
+    if (m_bHidden || m_nid.cbSize == 0)
+        return;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    if (Shell_NotifyIcon(NIM_ADD, &m_nid))
+        m_bCreated = TRUE;
 }
 
 void CTrayNotifyIcon::ReinsertIcon()
@@ -81,9 +95,10 @@ void CTrayNotifyIcon::ReinsertIcon()
 
 BOOL CTrayNotifyIcon::SetTip(const char* pszTooltipText)
 {
+    // Kept in the record without an icon too, for the add when an area appears.
+    CopyTip(pszTooltipText);
     if (!m_bCreated)
         return FALSE;
-    CopyTip(pszTooltipText);
     m_nid.uFlags = NIF_TIP;
     return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
 }
@@ -99,9 +114,9 @@ CString CTrayNotifyIcon::GetTip() const { return m_bCreated ? CString(m_nid.szTi
 
 BOOL CTrayNotifyIcon::SetIcon(HICON hIcon)
 {
+    m_nid.hIcon = hIcon;
     if (!m_bCreated)
         return FALSE;
-    m_nid.hIcon = hIcon;
     m_nid.uFlags = NIF_ICON;
     return Shell_NotifyIcon(NIM_MODIFY, &m_nid);
 }
@@ -149,6 +164,10 @@ LRESULT CTrayNotifyIcon::OnNotification(WPARAM wParam, LPARAM lParam)
 {
     if (wParam != m_nid.uID)
         return 0;
+    if (lParam == NIN_AREAAPPEARED) {
+        AddAgain();
+        return 1;
+    }
 
     // Loaded afresh for every callback and released before returning.
     CMenu menu;

@@ -36,6 +36,8 @@ public:
     BOOL SetOwner(CWnd* pNotifyWnd);
     CWnd* GetOwner() const;
 
+    // Also takes the shell's news that a notification area appeared
+    // (NIN_AREAAPPEARED), and adds the icon from its record then.
     virtual LRESULT OnNotification(WPARAM wParam, LPARAM lParam);
 
     // The record as it was last handed to the shell; for tests.
@@ -45,6 +47,7 @@ public:
 
 private:
     void CopyTip(const char* pszTooltipText);
+    void AddAgain();
 
     NOTIFYICONDATA m_nid;
     BOOL m_bCreated;

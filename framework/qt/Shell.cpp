@@ -1,11 +1,10 @@
 // The notification area over QSystemTrayIcon, popup menus over QMenu,
 // message boxes and file dialogs.
 #include "framework/qt/QtBridge.h"
+#include "framework/qt/StatusNotifier.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFileDialog>
 #include <QFont>
 #include <QGuiApplication>
@@ -21,7 +20,8 @@
 namespace {
 
 struct CQtTray {
-    std::unique_ptr<QSystemTrayIcon> pIcon;
+    std::unique_ptr<QSystemTrayIcon> pIcon;  // XEmbed; null where pItem serves
+    CStatusNotifierItem* pItem = nullptr;
     std::unique_ptr<QMenu> pMenu;  // the tray icon does not own its context menu
 };
 
@@ -110,19 +110,20 @@ protected:
 
 }  // namespace
 
-BOOL CQtPort::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable() ? TRUE : FALSE; }
+// Asked afresh each time: Qt's own answer keeps its first look at the bus.
+BOOL CQtPort::TrayAvailable()
+{
+    WatchForTrayArea();
+    if (StatusNotifierWatcherPresent())
+        return TRUE;
+    return !OnWayland() && XEmbedTrayPresent() ? TRUE : FALSE;
+}
 
 // StatusNotifierItem hosts and every Wayland compositor show the icon's menu
 // themselves and never let the program pop up its own.
 BOOL CQtPort::DesktopShowsTrayMenu()
 {
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return TRUE;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface())
-        return FALSE;
-    return bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value() ? TRUE
-                                                                                                          : FALSE;
+    return OnWayland() || StatusNotifierWatcherPresent() ? TRUE : FALSE;
 }
 
 AFX_PORTTRAY CQtPort::TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> contextMenu, int nDefaultPos)
@@ -130,15 +131,24 @@ AFX_PORTTRAY CQtPort::TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> con
     if (qApp == nullptr)
         return nullptr;
     auto* pTray = new CQtTray;
-    pTray->pIcon = std::make_unique<QSystemTrayIcon>();
-    pTray->pIcon->setIcon(EmptyIcon());
     if (!contextMenu.empty()) {
         pTray->pMenu = std::make_unique<QMenu>();
         AddMenuItems(pTray->pMenu.get(), contextMenu, nDefaultPos, [token](QAction* pAction, UINT nID) {
             QObject::connect(pAction, &QAction::triggered, pAction, [token, nID] { AfxPortTrayCommand(token, nID); });
         });
-        pTray->pIcon->setContextMenu(pTray->pMenu.get());
     }
+    // Our own item wherever a watcher is; Qt's icon for XEmbed.
+    if (StatusNotifierWatcherPresent()) {
+        auto pItem = std::make_unique<CStatusNotifierItem>(token, contextMenu, pTray->pMenu.get());
+        if (pItem->Start()) {
+            pTray->pItem = pItem.release();
+            return reinterpret_cast<AFX_PORTTRAY>(pTray);
+        }
+    }
+    pTray->pIcon = std::make_unique<QSystemTrayIcon>();
+    pTray->pIcon->setIcon(EmptyIcon());
+    if (pTray->pMenu)
+        pTray->pIcon->setContextMenu(pTray->pMenu.get());
     QObject::connect(pTray->pIcon.get(), &QSystemTrayIcon::activated, pTray->pIcon.get(),
                      [token](QSystemTrayIcon::ActivationReason reason) {
                          bool bKnown = false;
@@ -152,14 +162,32 @@ AFX_PORTTRAY CQtPort::TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> con
 
 void CQtPort::TraySetIcon(AFX_PORTTRAY tray, HICON hIcon)
 {
-    TrayOf(tray)->pIcon->setIcon(hIcon ? IconFromResource(hIcon) : EmptyIcon());
+    CQtTray* pTray = TrayOf(tray);
+    if (pTray->pItem != nullptr)
+        pTray->pItem->SetIcon(hIcon ? IconFromResource(hIcon) : EmptyIcon());
+    else
+        pTray->pIcon->setIcon(hIcon ? IconFromResource(hIcon) : EmptyIcon());
 }
 
-void CQtPort::TraySetTip(AFX_PORTTRAY tray, const CString& strTip) { TrayOf(tray)->pIcon->setToolTip(ToQt(strTip)); }
+void CQtPort::TraySetTip(AFX_PORTTRAY tray, const CString& strTip)
+{
+    CQtTray* pTray = TrayOf(tray);
+    if (pTray->pItem != nullptr)
+        pTray->pItem->SetTip(ToQt(strTip));
+    else
+        pTray->pIcon->setToolTip(ToQt(strTip));
+}
 
 void CQtPort::TrayDelete(AFX_PORTTRAY tray)
 {
     CQtTray* pTray = TrayOf(tray);
+    if (pTray->pItem != nullptr) {
+        pTray->pItem->deleteLater();  // its own call may be what brought us here
+        if (pTray->pMenu)
+            pTray->pMenu.release()->deleteLater();
+        delete pTray;
+        return;
+    }
     pTray->pIcon->hide();
     pTray->pIcon->setContextMenu(nullptr);
     // The icon or its menu may be what brought us here.

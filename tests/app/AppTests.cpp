@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -187,6 +188,54 @@ TEST_F(AppTest, WithoutANotificationAreaTheFrameIsShownInstead)
     EXPECT_EQ(m_boxes[0], "Failed to create tray icon");
     EXPECT_TRUE(Frame(app)->IsWindowVisible());
     Exit(app);
+}
+
+// The panel comes up while the box is open, as it does at a login: the icon
+// goes in, the box is closed, and the frame stays in the tray.
+TEST_F(AppTest, AnAreaThatAppearsWhileTheBoxIsOpenTakesTheIconAndTheFrameStaysHidden)
+{
+    m_bTray = FALSE;
+    AfxSetMessageBoxHook([this](const CString&, const CString& strText, UINT) {
+        m_boxes.push_back(strText);
+        m_bTray = TRUE;
+        auto* pFrame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+        if (CView* pView = pFrame ? pFrame->GetActiveView() : nullptr)
+            pView->SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, static_cast<LPARAM>(NIN_AREAAPPEARED));
+        return IDOK;
+    });
+    CProdletApp app;
+    ASSERT_TRUE(Start(app));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(std::count(m_trayMessages.begin(), m_trayMessages.end(), NIM_ADD), 2);
+    EXPECT_FALSE(Frame(app)->IsWindowVisible());
+    // With the icon there, Return To Tray hides rather than minimises.
+    View(app)->SendMessage(WM_COMMAND, ID_RESTORE, 0);
+    ASSERT_TRUE(Frame(app)->IsWindowVisible());
+    View(app)->SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    EXPECT_FALSE(Frame(app)->IsWindowVisible());
+    EXPECT_EQ(Exit(app), 0);
+}
+
+// Once the user has the frame in front of them, an area that comes later
+// takes the icon and leaves the frame where it is.
+TEST_F(AppTest, AnAreaThatAppearsAfterTheBoxLeavesTheShownFrame)
+{
+    m_bTray = FALSE;
+    CProdletApp app;
+    ASSERT_TRUE(Start(app));
+    ASSERT_TRUE(Frame(app)->IsWindowVisible());
+    View(app)->SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    EXPECT_TRUE(Frame(app)->IsWindowVisible());  // minimised: nothing to come back from
+    View(app)->SendMessage(WM_COMMAND, ID_RESTORE, 0);
+
+    m_bTray = TRUE;
+    View(app)->SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, static_cast<LPARAM>(NIN_AREAAPPEARED));
+    EXPECT_EQ(m_trayMessages.back(), NIM_ADD);
+    EXPECT_TRUE(Frame(app)->IsWindowVisible());
+    EXPECT_EQ(m_boxes.size(), 1u);
+    View(app)->SendMessage(WM_COMMAND, IDC_RETURN_TO_TRAY, 0);
+    EXPECT_FALSE(Frame(app)->IsWindowVisible());
+    EXPECT_EQ(Exit(app), 0);
 }
 
 TEST_F(AppTest, TheFrameIsLockedToTheFittedSize)

@@ -434,3 +434,39 @@ TEST_F(ShellTest, CursorPositionNeedsSomewhereToGo)
 }
 
 }  // namespace
+
+TEST_F(ShellTest, AnAreaThatAppearsIsOfferedToTheIconsThatFoundNone)
+{
+    AfxSetTrayAvailableOverride(0);
+    AfxSetTrayMenuHostOverride(0);
+    NOTIFYICONDATA nid = Record("tip", AfxLoadIcon(128));
+    ASSERT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
+
+    // The news comes posted, as the icon's callback, to its owner.
+    AfxSetTrayAvailableOverride(1);
+    AfxPortTrayAreaAppeared();
+    ASSERT_TRUE(WaitForMessages(1));
+    ASSERT_EQ(m_wnd.m_messages.size(), 1u);
+    EXPECT_EQ(m_wnd.m_messages[0].nMessage, WM_TEST_TRAY);
+    EXPECT_EQ(m_wnd.m_messages[0].wParam, IDM_TRAY);
+    EXPECT_EQ(m_wnd.m_messages[0].lParam, static_cast<LPARAM>(NIN_AREAAPPEARED));
+
+    // Once the owner has added it, an area that appears again is the port's
+    // business: the icon stays and nothing is offered.
+    ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &nid));
+    AfxPortTrayAreaAppeared();
+    AfxPumpMessages();
+    EXPECT_EQ(m_wnd.m_messages.size(), 1u);
+    EXPECT_EQ(AfxTrayTooltip(m_wnd.GetSafeHwnd(), IDM_TRAY), "tip");
+
+    // An icon deleted after its add failed is not wanted any more.
+    nid.uFlags = 0;
+    ASSERT_TRUE(Shell_NotifyIcon(NIM_DELETE, &nid));
+    AfxSetTrayAvailableOverride(0);
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    ASSERT_FALSE(Shell_NotifyIcon(NIM_ADD, &nid));
+    EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &nid));
+    AfxPortTrayAreaAppeared();
+    AfxPumpMessages();
+    EXPECT_EQ(m_wnd.m_messages.size(), 1u);
+}

@@ -236,3 +236,91 @@ TEST_F(TrayIcon, WithoutItsMenuResourceNothingIsShown)
     EXPECT_EQ(m_nPopups, 0);
     EXPECT_TRUE(m_owner.m_commands.empty());
 }
+
+// ---- a notification area that appears after the icon could not be added
+
+TEST_F(TrayIcon, AnAreaThatAppearsGetsTheIconWithTheLatestIconAndTip)
+{
+    m_bShellAccepts = FALSE;
+    CTrayNotifyIcon icon;
+    ASSERT_FALSE(Create(icon));
+    m_calls.clear();
+    // Without an icon the changes go into the record alone.
+    EXPECT_FALSE(icon.SetTip("Prodlet in 24:59"));
+    EXPECT_FALSE(icon.SetIcon(static_cast<UINT>(IDI_STOPPED)));
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_EQ(icon.GetTip(), "");
+
+    m_bShellAccepts = TRUE;
+    EXPECT_EQ(icon.OnNotification(129, NIN_AREAAPPEARED), 1);
+    ASSERT_EQ(m_calls.size(), 1u);
+    EXPECT_EQ(m_calls[0].dwMessage, NIM_ADD);
+    EXPECT_EQ(m_calls[0].uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    EXPECT_EQ(m_calls[0].strTip, "Prodlet in 24:59");
+    EXPECT_EQ(m_calls[0].hIcon, AfxLoadIcon(IDI_STOPPED));
+    EXPECT_EQ(m_calls[0].hWnd, m_owner.GetSafeHwnd());
+    EXPECT_TRUE(icon.IsCreated());
+    EXPECT_EQ(icon.GetTip(), "Prodlet in 24:59");
+    EXPECT_TRUE(icon.SetTip("Prodlet in 24:58"));
+    EXPECT_EQ(m_calls.back().dwMessage, NIM_MODIFY);
+    // The news is no mouse action: no menu, no command.
+    AfxPumpMessages();
+    EXPECT_EQ(m_nPopups, 0);
+    EXPECT_TRUE(m_owner.m_commands.empty());
+}
+
+TEST_F(TrayIcon, AnAreaThatRefusesAgainLeavesTheFlagAsItWas)
+{
+    m_bShellAccepts = FALSE;
+    CTrayNotifyIcon icon;
+    ASSERT_FALSE(Create(icon));
+    EXPECT_EQ(icon.OnNotification(129, NIN_AREAAPPEARED), 1);
+    EXPECT_EQ(m_calls.back().dwMessage, NIM_ADD);
+    EXPECT_FALSE(icon.IsCreated());
+    EXPECT_FALSE(icon.SetTip("x"));
+
+    // An icon that is in: a refused add (the shell still holds it) does not
+    // take it away from the program.
+    m_bShellAccepts = TRUE;
+    ASSERT_TRUE(Create(icon));
+    m_bShellAccepts = FALSE;
+    EXPECT_EQ(icon.OnNotification(129, NIN_AREAAPPEARED), 1);
+    EXPECT_TRUE(icon.IsCreated());
+    EXPECT_TRUE(icon.SetTip("still ours"));
+}
+
+TEST_F(TrayIcon, AHiddenIconWaitsForShowIconWhichThenCountsAsTheAdd)
+{
+    m_bShellAccepts = FALSE;
+    CTrayNotifyIcon icon;
+    ASSERT_FALSE(Create(icon));
+    icon.HideIcon();
+    m_calls.clear();
+    m_bShellAccepts = TRUE;
+    EXPECT_EQ(icon.OnNotification(129, NIN_AREAAPPEARED), 1);
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_FALSE(icon.IsCreated());
+
+    icon.ShowIcon();
+    ASSERT_EQ(m_calls.size(), 1u);
+    EXPECT_EQ(m_calls[0].dwMessage, NIM_ADD);
+    EXPECT_TRUE(icon.IsCreated());
+    EXPECT_FALSE(icon.IsHidden());
+}
+
+TEST_F(TrayIcon, NewsOfAnAreaForAnotherIconOrBeforeCreateIsIgnored)
+{
+    CTrayNotifyIcon never;
+    EXPECT_EQ(never.OnNotification(0, NIN_AREAAPPEARED), 1);  // its record's id is still 0
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_FALSE(never.IsCreated());
+
+    m_bShellAccepts = FALSE;
+    CTrayNotifyIcon icon;
+    ASSERT_FALSE(Create(icon));
+    m_calls.clear();
+    m_bShellAccepts = TRUE;
+    EXPECT_EQ(icon.OnNotification(128, NIN_AREAAPPEARED), 0);
+    EXPECT_TRUE(m_calls.empty());
+    EXPECT_FALSE(icon.IsCreated());
+}
