@@ -22,6 +22,10 @@ PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES dbus-daemon dbus-bin at-spi2-core 
 # compositor with Qt's Wayland plugin, and a session bus with a
 # StatusNotifierItem host written in Python.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES tint2 weston qt6-wayland dbus python3-dbus python3-gi"
+# Real notification-area hosts whose panel may come up after the program:
+# xfce4-panel (X11; a StatusNotifierItem watcher and host and an XEmbed tray)
+# and waybar's tray on a headless sway, with grim for its screenshots.
+PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES xfce4-panel sway waybar grim"
 # Qt's GTK theme, whose native file dialogs run on GLib's event loop: the
 # countdown must go on while one is open.
 PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES qt6-gtk-platformtheme"

@@ -11,7 +11,7 @@
 #  3. waybar first: the item registers, no box.
 # The seconds from waybar's start to the item are written out, not judged.
 #
-# usage: run-sway.sh PATH/TO/prodlet   (run inside tests/netns/in-netns.sh, as root)
+# usage: run-sway.sh PATH/TO/prodlet   (run inside tests/netns/in-netns.sh)
 set -u
 prodlet=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,17 +21,17 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/tray-hosts.sh"
 export QT_QPA_PLATFORM=wayland
 
-# sway will not run as root; it and waybar run as a user that owns nothing.
-user=nobody
-uid=$(id -u "$user" 2>/dev/null) || die "no user $user to run sway as"
-gid=$(id -g "$user")
-[ "$(id -u)" = 0 ] && grep -qE '^ +0 +0 ' /proc/self/uid_map ||
-    die "run-sway.sh needs root to run sway as $user"
-as_user() { setpriv --reuid="$uid" --regid="$gid" --clear-groups -- "$@"; }
-chmod 711 "$work"
+# A compositor and a panel are a user's, not root's: as root, sway and waybar
+# run as a user that owns nothing; anyone else runs them as themselves.
 home=$work/home
 mkdir -m 700 "$home" "$home/runtime"
-chown -R "$uid:$gid" "$home"
+as_user=()
+if [ "$(id -u)" = 0 ] && grep -qE '^ +0 +0 ' /proc/self/uid_map; then
+    uid=$(id -u nobody 2>/dev/null) || die "no user nobody to run sway as"
+    as_user=(setpriv --reuid="$uid" --regid="$(id -g nobody)" --clear-groups --)
+    chmod 711 "$work"
+    chown -R "$uid:$(id -g nobody)" "$home"
+fi
 user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/runtime" XDG_CONFIG_HOME="$home/config")
 
 cat >"$home/sway.conf" <<'EOF'
@@ -50,7 +50,7 @@ chmod 644 "$home"/sway.conf "$home"/waybar.json "$home"/waybar.css
 wayland_socket() { find "$home/runtime" -maxdepth 1 -name 'wayland-*' -type s | grep -v '\.lock$' | head -n 1; }
 sway_socket() { find "$home/runtime" -maxdepth 1 -name 'sway-ipc.*.sock' -type s | head -n 1; }
 "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    setpriv --reuid="$uid" --regid="$gid" --clear-groups -- sway -c "$home/sway.conf" >"$work/sway.log" 2>&1 &
+    "${as_user[@]}" sway -c "$home/sway.conf" >"$work/sway.log" 2>&1 &
 pids+=($!)
 wait_for 30 sh -c "[ -n \"\$(find '$home/runtime' -maxdepth 1 -name 'sway-ipc.*.sock' -type s)\" ]" ||
     die "sway did not start" "$work/sway.log"
@@ -63,9 +63,9 @@ swaysock=$(sway_socket)
 
 waybar_pid=
 start_waybar() {
+    # NO_AT_BRIDGE: the accessibility bus on this session bus is root's.
     "${user_env[@]}" WAYLAND_DISPLAY="$(basename "$WAYLAND_DISPLAY")" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
-        setpriv --reuid="$uid" --regid="$gid" --clear-groups -- \
-        waybar -c "$home/waybar.json" -s "$home/waybar.css" >>"$work/waybar.log" 2>&1 &
+        NO_AT_BRIDGE=1 "${as_user[@]}" waybar -c "$home/waybar.json" -s "$home/waybar.css" >>"$work/waybar.log" 2>&1 &
     waybar_pid=$!; pids+=("$waybar_pid")
 }
 stop_waybar() { kill "$waybar_pid" 2>/dev/null; wait "$waybar_pid" 2>/dev/null; }

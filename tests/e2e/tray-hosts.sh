@@ -6,9 +6,10 @@
 # (sni_probe.py).
 # shellcheck disable=SC2154  # $work, $pids, $here, $app: the sourcing script's
 
-# Auto-start on, a host on the loopback address; the countdown is 25 minutes,
-# so no probe is made while the run lasts.
+# Auto-start on, a host on the loopback address that answers: the first
+# probe goes at once, the next after 25 minutes.
 printf '[Settings]\r\nAutoStart=1\r\nComboName0=127.0.0.1\r\nComboNameSel=0\r\n' >"$PRODLET_WINDIR/Prodlet.INI"
+start_http_server
 
 host_bus_pid=
 start_host_bus() {  # start_host_bus NAME: a session bus of its own, open to every user of the machine
@@ -58,12 +59,13 @@ item_field() {  # item_field PYTHON-EXPRESSION-ON-r: from the item as the host r
     probe inspect >"$work/item.json" || return 1
     /usr/bin/python3 -c "import json, sys; r = json.load(open(sys.argv[1])); print($1)" "$work/item.json"
 }
+tip_counts() { item_field "r['tooltip']" | grep -q '^Prodlet in [0-9]*:[0-9][0-9]$'; }
 check_item() {  # check_item WHAT: the item's title, tooltip and menu as the host reads them
-    local what=$1 title tip menu
+    local what=$1 title menu
     title=$(item_field "r['title']")
     check "$what: the item's title is Prodlet (was $title)" test "$title" = Prodlet
-    tip_counts() { item_field "r['tooltip']" | grep -q '^Prodlet in [0-9]*:[0-9][0-9]$'; }
-    check "$what: the item's tooltip counts down (was $(item_field "r['tooltip']"))" wait_for 15 tip_counts
+    wait_for 15 tip_counts
+    check "$what: the item's tooltip counts down (is $(item_field "r['tooltip']"))" tip_counts
     check "$what: the item carries an image ($(item_field "' '.join(r['icon_sizes'])"))" \
         test -n "$(item_field "' '.join(r['icon_sizes'])")"
     menu=$(item_field "' | '.join(r['menu'])")
