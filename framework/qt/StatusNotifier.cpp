@@ -3,23 +3,19 @@
 // notification area that appears after the program started.
 #include "framework/qt/StatusNotifier.h"
 
-#include "framework/Resources.h"
 #include "framework/qt/QtBridge.h"
+#include "framework/qt/StatusNotifierWire.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMenu>
-#include <QPixmap>
 #include <QTimer>
-#include <QtEndian>
 
 #include <xcb/xcb.h>
 
@@ -29,311 +25,9 @@ namespace {
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
 const QString kPropsInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kMenuPath = QStringLiteral("/MenuBar");
-
-// The wire types of the two protocols.
-struct CIconPixmap {
-    int nWidth = 0;
-    int nHeight = 0;
-    QByteArray data;  // ARGB32, network byte order
-};
-struct CToolTip {
-    QString strIconName;
-    QList<CIconPixmap> pixmaps;
-    QString strTitle;
-    QString strText;
-};
-struct CMenuLayout {
-    int nId = 0;
-    QVariantMap props;
-    QList<CMenuLayout> children;
-};
-struct CMenuItemProps {
-    int nId = 0;
-    QVariantMap props;
-};
-
-}  // namespace
-
-Q_DECLARE_METATYPE(CIconPixmap)
-Q_DECLARE_METATYPE(CToolTip)
-Q_DECLARE_METATYPE(CMenuLayout)
-Q_DECLARE_METATYPE(CMenuItemProps)
-
-namespace {
-
-QDBusArgument& operator<<(QDBusArgument& arg, const CIconPixmap& pixmap)
-{
-    arg.beginStructure();
-    arg << pixmap.nWidth << pixmap.nHeight << pixmap.data;
-    arg.endStructure();
-    return arg;
-}
-const QDBusArgument& operator>>(const QDBusArgument& arg, CIconPixmap& pixmap)
-{
-    arg.beginStructure();
-    arg >> pixmap.nWidth >> pixmap.nHeight >> pixmap.data;
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument& operator<<(QDBusArgument& arg, const CToolTip& tip)
-{
-    arg.beginStructure();
-    arg << tip.strIconName << tip.pixmaps << tip.strTitle << tip.strText;
-    arg.endStructure();
-    return arg;
-}
-const QDBusArgument& operator>>(const QDBusArgument& arg, CToolTip& tip)
-{
-    arg.beginStructure();
-    arg >> tip.strIconName >> tip.pixmaps >> tip.strTitle >> tip.strText;
-    arg.endStructure();
-    return arg;
-}
-
-// (ia{sv}av): each child is a variant holding a layout of its own.
-QDBusArgument& operator<<(QDBusArgument& arg, const CMenuLayout& layout)
-{
-    arg.beginStructure();
-    arg << layout.nId << layout.props;
-    arg.beginArray(QMetaType::fromType<QDBusVariant>());
-    for (const CMenuLayout& child : layout.children)
-        arg << QDBusVariant(QVariant::fromValue(child));
-    arg.endArray();
-    arg.endStructure();
-    return arg;
-}
-const QDBusArgument& operator>>(const QDBusArgument& arg, CMenuLayout& layout)
-{
-    arg.beginStructure();
-    arg >> layout.nId >> layout.props;
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QDBusVariant child;
-        arg >> child;
-        layout.children.append(qvariant_cast<CMenuLayout>(child.variant()));
-    }
-    arg.endArray();
-    arg.endStructure();
-    return arg;
-}
-
-QDBusArgument& operator<<(QDBusArgument& arg, const CMenuItemProps& item)
-{
-    arg.beginStructure();
-    arg << item.nId << item.props;
-    arg.endStructure();
-    return arg;
-}
-const QDBusArgument& operator>>(const QDBusArgument& arg, CMenuItemProps& item)
-{
-    arg.beginStructure();
-    arg >> item.nId >> item.props;
-    arg.endStructure();
-    return arg;
-}
-
-void RegisterTypes()
-{
-    static const bool s_bDone = [] {
-        qDBusRegisterMetaType<CIconPixmap>();
-        qDBusRegisterMetaType<QList<CIconPixmap>>();
-        qDBusRegisterMetaType<CToolTip>();
-        qDBusRegisterMetaType<CMenuLayout>();
-        qDBusRegisterMetaType<CMenuItemProps>();
-        qDBusRegisterMetaType<QList<CMenuItemProps>>();
-        return true;
-    }();
-    (void)s_bDone;
-}
-
-QList<CIconPixmap> PixmapsOf(const QIcon& icon)
-{
-    QList<CIconPixmap> pixmaps;
-    if (icon.isNull())
-        return pixmaps;
-    for (const QSize& size : icon.availableSizes()) {
-        const QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
-        if (image.isNull())
-            continue;
-        CIconPixmap pixmap;
-        pixmap.nWidth = image.width();
-        pixmap.nHeight = image.height();
-        pixmap.data.resize(static_cast<qsizetype>(image.width()) * image.height() * 4);
-        uchar* pOut = reinterpret_cast<uchar*>(pixmap.data.data());
-        for (int y = 0; y < image.height(); ++y) {
-            const auto* pRow = reinterpret_cast<const quint32*>(image.constScanLine(y));
-            for (int x = 0; x < image.width(); ++x, pOut += 4)
-                qToBigEndian(pRow[x], pOut);
-        }
-        pixmaps.append(pixmap);
-    }
-    return pixmaps;
-}
-
-// dbusmenu marks the mnemonic with '_' where our menus use '&'.
-QString MenuLabel(const char* pszText)
-{
-    const QString strText = QString::fromUtf8(pszText ? pszText : "");
-    QString strLabel;
-    for (qsizetype i = 0; i < strText.size(); ++i) {
-        const QChar ch = strText.at(i);
-        if (ch == QLatin1Char('&')) {
-            if (i + 1 < strText.size() && strText.at(i + 1) == QLatin1Char('&')) {
-                strLabel += QLatin1Char('&');
-                ++i;
-            } else {
-                strLabel += QLatin1Char('_');
-            }
-        } else if (ch == QLatin1Char('_')) {
-            strLabel += QStringLiteral("__");
-        } else {
-            strLabel += ch;
-        }
-    }
-    return strLabel;
-}
-
-void AddEntries(std::vector<CStatusNotifierItem::CMenuEntry>& entries, std::span<const AFX_MENUITEM> items,
-                int nParent)
-{
-    for (const AFX_MENUITEM& item : items) {
-        const int nId = static_cast<int>(entries.size()) + 1;
-        entries.push_back({nId, nParent, &item});
-        if ((item.flags & MF_POPUP) != 0)
-            AddEntries(entries, item.popup, nId);
-    }
-}
-
-QVariantMap EntryProperties(const AFX_MENUITEM& item, const QStringList& names)
-{
-    QVariantMap props;
-    if ((item.flags & MF_SEPARATOR) != 0) {
-        props.insert(QStringLiteral("type"), QStringLiteral("separator"));
-    } else {
-        props.insert(QStringLiteral("label"), MenuLabel(item.text));
-        props.insert(QStringLiteral("enabled"), true);
-        props.insert(QStringLiteral("visible"), true);
-        if ((item.flags & MF_POPUP) != 0)
-            props.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-    }
-    if (names.isEmpty())
-        return props;
-    QVariantMap wanted;
-    for (const QString& strName : names) {
-        auto it = props.constFind(strName);
-        if (it != props.constEnd())
-            wanted.insert(strName, it.value());
-    }
-    return wanted;
-}
-
-CMenuLayout LayoutOf(const std::vector<CStatusNotifierItem::CMenuEntry>& entries, int nId, int nDepth,
-                     const QStringList& names)
-{
-    CMenuLayout layout;
-    layout.nId = nId;
-    if (nId == 0) {
-        layout.props.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-    } else {
-        layout.props = EntryProperties(*entries[static_cast<std::size_t>(nId - 1)].pItem, names);
-    }
-    if (nDepth == 0)
-        return layout;
-    for (const auto& entry : entries) {
-        if (entry.nParent == nId)
-            layout.children.append(LayoutOf(entries, entry.nDbusId, nDepth < 0 ? -1 : nDepth - 1, names));
-    }
-    return layout;
-}
-
-const char kItemXml[] = R"xml(  <interface name="org.kde.StatusNotifierItem">
-    <property name="Category" type="s" access="read"/>
-    <property name="Id" type="s" access="read"/>
-    <property name="Title" type="s" access="read"/>
-    <property name="Status" type="s" access="read"/>
-    <property name="WindowId" type="i" access="read"/>
-    <property name="IconName" type="s" access="read"/>
-    <property name="IconPixmap" type="a(iiay)" access="read"/>
-    <property name="OverlayIconName" type="s" access="read"/>
-    <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
-    <property name="AttentionIconName" type="s" access="read"/>
-    <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
-    <property name="AttentionMovieName" type="s" access="read"/>
-    <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
-    <property name="ItemIsMenu" type="b" access="read"/>
-    <property name="Menu" type="o" access="read"/>
-    <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
-    <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
-    <method name="SecondaryActivate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
-    <method name="Scroll"><arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/></method>
-    <signal name="NewTitle"/>
-    <signal name="NewIcon"/>
-    <signal name="NewAttentionIcon"/>
-    <signal name="NewOverlayIcon"/>
-    <signal name="NewToolTip"/>
-    <signal name="NewStatus"><arg name="status" type="s"/></signal>
-  </interface>
-)xml";
-
-const char kMenuXml[] = R"xml(  <interface name="com.canonical.dbusmenu">
-    <property name="Version" type="u" access="read"/>
-    <property name="TextDirection" type="s" access="read"/>
-    <property name="Status" type="s" access="read"/>
-    <property name="IconThemePath" type="as" access="read"/>
-    <method name="GetLayout">
-      <arg name="parentId" type="i" direction="in"/><arg name="recursionDepth" type="i" direction="in"/>
-      <arg name="propertyNames" type="as" direction="in"/>
-      <arg name="revision" type="u" direction="out"/><arg name="layout" type="(ia{sv}av)" direction="out"/>
-    </method>
-    <method name="GetGroupProperties">
-      <arg name="ids" type="ai" direction="in"/><arg name="propertyNames" type="as" direction="in"/>
-      <arg name="properties" type="a(ia{sv})" direction="out"/>
-    </method>
-    <method name="GetProperty">
-      <arg name="id" type="i" direction="in"/><arg name="name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="out"/>
-    </method>
-    <method name="Event">
-      <arg name="id" type="i" direction="in"/><arg name="eventId" type="s" direction="in"/>
-      <arg name="data" type="v" direction="in"/><arg name="timestamp" type="u" direction="in"/>
-    </method>
-    <method name="EventGroup">
-      <arg name="events" type="a(isvu)" direction="in"/><arg name="idErrors" type="ai" direction="out"/>
-    </method>
-    <method name="AboutToShow">
-      <arg name="id" type="i" direction="in"/><arg name="needUpdate" type="b" direction="out"/>
-    </method>
-    <method name="AboutToShowGroup">
-      <arg name="ids" type="ai" direction="in"/><arg name="updatesNeeded" type="ai" direction="out"/>
-      <arg name="idErrors" type="ai" direction="out"/>
-    </method>
-    <signal name="ItemsPropertiesUpdated">
-      <arg name="updatedProps" type="a(ia{sv})"/><arg name="removedProps" type="a(ias)"/>
-    </signal>
-    <signal name="LayoutUpdated"><arg name="revision" type="u"/><arg name="parent" type="i"/></signal>
-    <signal name="ItemActivationRequested"><arg name="id" type="i"/><arg name="timestamp" type="u"/></signal>
-  </interface>
-)xml";
-
-const char kPropsXml[] = R"xml(  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get">
-      <arg name="interface_name" type="s" direction="in"/><arg name="property_name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="out"/>
-    </method>
-    <method name="GetAll">
-      <arg name="interface_name" type="s" direction="in"/><arg name="values" type="a{sv}" direction="out"/>
-    </method>
-    <signal name="PropertiesChanged">
-      <arg name="interface_name" type="s"/><arg name="changed_properties" type="a{sv}"/>
-      <arg name="invalidated_properties" type="as"/>
-    </signal>
-  </interface>
-)xml";
 
 int ArgInt(const QDBusMessage& message, int nIndex)
 {
@@ -414,13 +108,17 @@ void WatchForTrayArea()
         // The tray manager announces itself to clients that listen on the
         // root window, which Qt does only for its own tray icons: asking
         // who owns the selection once a second is simpler and as good.
-        static bool s_bPresent = XEmbedTrayPresent();
+        // A panel that is both (xfce4-panel) takes the selection and the
+        // watcher's name in either order; the report waits for the second
+        // look, so that the watcher, whose host shows our menu, comes first.
+        static int s_nLooks = XEmbedTrayPresent() ? 2 : 0;  // looks in a row that saw a tray
         auto* pTimer = new QTimer(qApp);
         QObject::connect(pTimer, &QTimer::timeout, pTimer, [] {
-            const bool bPresent = XEmbedTrayPresent();
-            if (bPresent && !s_bPresent)
+            if (!XEmbedTrayPresent()) {
+                s_nLooks = 0;
+            } else if (s_nLooks < 2 && ++s_nLooks == 2) {
                 AfxPortTrayAreaAppeared();
-            s_bPresent = bPresent;
+            }
         });
         pTimer->start(1000);
     }
@@ -429,7 +127,7 @@ void WatchForTrayArea()
 CStatusNotifierItem::CStatusNotifierItem(AFX_TOKEN token, std::span<const AFX_MENUITEM> menu, QMenu* pMenu)
     : m_token(token), m_menu(menu), m_bus(QString()), m_pMenu(pMenu)
 {
-    AddEntries(m_entries, m_menu, 0);
+    m_entries = DbusMenuEntries(m_menu);
 }
 
 CStatusNotifierItem::~CStatusNotifierItem()
@@ -446,7 +144,7 @@ CStatusNotifierItem::~CStatusNotifierItem()
 
 bool CStatusNotifierItem::Start()
 {
-    RegisterTypes();
+    RegisterStatusNotifierTypes();
     static int s_nItems = 0;
     const int nItem = ++s_nItems;
     // A connection of its own: the item's object paths are fixed by the
@@ -501,7 +199,7 @@ void CStatusNotifierItem::SetTip(const QString& strTip)
 QVariantMap CStatusNotifierItem::ItemProperties() const
 {
     QVariantMap props;
-    const QList<CIconPixmap> pixmaps = PixmapsOf(m_icon);
+    const QList<CIconPixmap> pixmaps = IconPixmapsOf(m_icon);
     props.insert(QStringLiteral("Category"), QStringLiteral("ApplicationStatus"));
     props.insert(QStringLiteral("Id"), QCoreApplication::applicationName());
     props.insert(QStringLiteral("Title"), QGuiApplication::applicationDisplayName());
@@ -533,11 +231,11 @@ QVariantMap CStatusNotifierItem::MenuProperties() const
 
 QString CStatusNotifierItem::introspect(const QString& strPath) const
 {
-    QString strXml = QString::fromLatin1(kPropsXml);
+    QString strXml = QString::fromLatin1(kDbusPropertiesXml);
     if (strPath == kItemPath)
-        strXml += QString::fromLatin1(kItemXml);
+        strXml += QString::fromLatin1(kStatusNotifierItemXml);
     else if (strPath == kMenuPath)
-        strXml += QString::fromLatin1(kMenuXml);
+        strXml += QString::fromLatin1(kDbusMenuXml);
     return strXml;
 }
 
@@ -607,19 +305,19 @@ bool CStatusNotifierItem::HandleMenuCall(const QDBusMessage& message)
         const QStringList names = args.size() > 2 ? args.at(2).toStringList() : QStringList();
         // The menu never changes: one revision for the whole run.
         m_bus.send(message.createReply(
-            QVariantList{1U, QVariant::fromValue(LayoutOf(m_entries, nParent, ArgInt(message, 1), names))}));
+            QVariantList{1U, QVariant::fromValue(DbusMenuLayout(m_entries, nParent, ArgInt(message, 1), names))}));
     } else if (strMember == QLatin1String("GetGroupProperties")) {
         const QStringList names = args.size() > 1 ? args.at(1).toStringList() : QStringList();
         QList<CMenuItemProps> items;
         for (int nId : ArgIntList(message, 0)) {
             if (nId >= 1 && known(nId))
-                items.append({nId, EntryProperties(*m_entries[static_cast<std::size_t>(nId - 1)].pItem, names)});
+                items.append({nId, DbusMenuItemProperties(*m_entries[static_cast<std::size_t>(nId - 1)].pItem, names)});
         }
         m_bus.send(message.createReply(QVariant::fromValue(items)));
     } else if (strMember == QLatin1String("GetProperty")) {
         const int nId = ArgInt(message, 0);
         const QVariantMap props = nId >= 1 && known(nId)
-                                      ? EntryProperties(*m_entries[static_cast<std::size_t>(nId - 1)].pItem, {})
+                                      ? DbusMenuItemProperties(*m_entries[static_cast<std::size_t>(nId - 1)].pItem, {})
                                       : QVariantMap();
         const QString strName = ArgString(message, 1);
         if (!props.contains(strName))

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/Port.h"
+#include "framework/qt/DbusMenu.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
@@ -47,12 +48,6 @@ public:
     QString introspect(const QString& strPath) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
-    struct CMenuEntry {
-        int nDbusId;        // the item's id in the dbusmenu layout; 0 is the root
-        int nParent;        // the dbusmenu id of its parent
-        const AFX_MENUITEM* pItem;
-    };
-
 private:
     void RegisterWithWatcher();
     void EmitItemSignal(const char* pszName);
@@ -63,7 +58,7 @@ private:
 
     AFX_TOKEN m_token;
     std::span<const AFX_MENUITEM> m_menu;
-    std::vector<CMenuEntry> m_entries;
+    std::vector<CDbusMenuEntry> m_entries;
     QString m_strConnection;
     QString m_strService;
     QDBusConnection m_bus;
