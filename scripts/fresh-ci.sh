@@ -52,7 +52,18 @@ unmount_all() {
     done
     mounts=()
 }
+in_root() {  # the processes that run in the root
+    local p
+    for p in /proc/[0-9]*; do
+        [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && echo "${p#/proc/}"
+    done
+}
 finish() {
+    # What the run left behind (a server, a stopped run's build) goes first:
+    # its open files would hold the mounts.
+    in_root | xargs -r kill -TERM 2>/dev/null
+    sleep 1
+    in_root | xargs -r kill -KILL 2>/dev/null
     unmount_all
     # Never remove a root with anything still mounted below it: rm would
     # walk into the machine's own /dev, /proc or /sys.
