@@ -5,7 +5,7 @@
 # metainfo against the entry and icons, the manual page, the manual, the icons
 # (16 and 32 pixels exactly the program's art, the larger ones the SVG's
 # drawing), and that the installed texts carry the project's version and the
-# program's own labels. Exits 77 (skipped) when a checking tool is missing.
+# program's own labels. A missing checking tool fails it, naming the tool.
 set -u
 src=$1
 build=$2
@@ -18,8 +18,8 @@ for tool in desktop-file-validate appstreamcli man xmllint identify convert comp
     command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
-    echo "skipped: missing$missing (scripts/deps.sh lists their packages)"
-    exit 77
+    echo "FAIL - missing:$missing (scripts/deps.sh's test packages bring them: ./scripts/test.sh installs them)"
+    exit 1
 fi
 
 work=$(mktemp -d /tmp/prodlet-dist-XXXXXX)

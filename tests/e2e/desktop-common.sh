@@ -76,16 +76,9 @@ point_at_icon() {
 double_click_icon() { point_at_icon && xdotool click --repeat 2 --delay 80 1; }
 right_click_icon() { point_at_icon && xdotool click 3; }
 
-# A private session bus of the test's own, and a StatusNotifierItem host on it.
-start_session_bus() {
-    exec 3>"$work/bus-address"
-    dbus-daemon --session --nofork --nopidfile --print-address=3 >"$work/dbus.log" 2>&1 & pids+=($!)
-    exec 3>&-
-    wait_for 20 test -s "$work/bus-address" || die "dbus-daemon did not start" "$work/dbus.log"
-    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus-address")
-    export DBUS_SESSION_BUS_ADDRESS
-}
+# A StatusNotifierItem host on the session bus (start_session_bus, e2e-lib.sh).
 start_watcher() {  # results go to $work/sni.json
+    need python3
     /usr/bin/python3 "$here/sni_watcher.py" "$work/sni.ready" "$work/sni.json" >"$work/watcher.log" 2>&1 & pids+=($!)
     wait_for 20 test -e "$work/sni.ready" || die "the StatusNotifierWatcher did not start" "$work/watcher.log"
 }

@@ -100,12 +100,14 @@ seed() {
 requests() { find "$work/requests" -name '*.req' | wc -l; }  # how many the recorder has had
 
 start_http_server() {  # the recorder on 127.0.0.1:80; one file per request in $work/requests
+    need python3
     mkdir -p "$work/requests"
     python3 "$e2e_here/http_recorder.py" "$work/requests" & pids+=($!)
     wait_for 20 test -e "$work/requests/listening" || die "HTTP server did not start"
 }
 
 start_xvfb() {  # Xvfb picks a free display itself and tells which one it took
+    need Xvfb xdpyinfo xdotool xprop xwininfo
     exec 3>"$work/display"
     # -noreset: the server would start over each time its last client left
     # (the first of which is the check below), and a client connecting then
@@ -118,7 +120,29 @@ start_xvfb() {  # Xvfb picks a free display itself and tells which one it took
     wait_for 20 xdpyinfo >/dev/null 2>&1 || die "Xvfb did not start" "$work/xvfb.log"
 }
 
+# A session bus of the run's own, as a desktop session has one; killed with
+# the run. No run may leave libdbus to start one for itself (X11 autolaunch
+# through dbus-launch): whether that works depends on what is installed.
+start_session_bus() {
+    need dbus-daemon
+    exec 3>"$work/bus-address"
+    dbus-daemon --session --nofork --nopidfile --print-address=3 >"$work/dbus.log" 2>&1 & pids+=($!)
+    exec 3>&-
+    wait_for 20 test -s "$work/bus-address" || die "dbus-daemon did not start" "$work/dbus.log"
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus-address")
+    export DBUS_SESSION_BUS_ADDRESS
+}
+
+# need PROGRAM...: a program the run uses is there, or the run fails saying
+# which; a missing tool never turns into a silent skip.
+need() {
+    local tool missing=""
+    for tool in "$@"; do type -P "$tool" >/dev/null 2>&1 || missing="$missing $tool"; done
+    [ -z "$missing" ] || die "missing:$missing (scripts/deps.sh's test packages bring them: ./scripts/test.sh installs them)"
+}
+
 start_trayer() {  # the notification area, top right
+    need trayer
     trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
         >"$work/trayer.log" 2>&1 & pids+=($!)
     wait_for 20 trayer_shown || die "trayer did not start" "$work/trayer.log" "$work/xvfb.log"

@@ -12,12 +12,12 @@ prodletd=$2
 # shellcheck source=tests/e2e/e2e-lib.sh
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_init
-unset DBUS_SESSION_BUS_ADDRESS
 printf '[Settings]\r\nDebug=1\r\nAutoStart=0\r\nComboName0=127.0.0.1\r\nComboNameSel=0\r\n' \
     >"$PRODLET_WINDIR/Prodlet.INI"
 
 start_http_server
 start_xvfb
+start_session_bus
 start_trayer
 
 window_shown() { xdotool search --onlyvisible --name '^Prodlet$' >/dev/null 2>&1; }

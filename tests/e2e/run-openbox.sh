@@ -11,7 +11,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=desktop-common.sh
 . "$here/desktop-common.sh"
 
+need openbox tint2
 start_xvfb
+start_session_bus
 # Openbox gives up at once when the display turns it away; it gets three tries.
 wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 wm_up_or_gone() { wm_up || ! kill -0 "$wm" 2>/dev/null; }

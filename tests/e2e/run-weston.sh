@@ -24,6 +24,7 @@ debug_flag=()
 
 weston_pid=
 start_weston() {  # start_weston NAME BACKEND-ARGS...
+    need weston
     local name=$1 attempt; shift
     # Weston's X11 backend now and then gives up setting up its window on a
     # busy machine ("failed to create compositor backend"); a second start

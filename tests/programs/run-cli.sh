@@ -46,9 +46,8 @@ check "prodletd FILE: status 2" status_is d-arg 2
 run d-nofile "$prodletd" --settings
 check "prodletd --settings without a file: status 2" status_is d-nofile 2
 check "no settings were written by any of these" test ! -e "$work/never-written.reg"
-if command -v readelf >/dev/null 2>&1; then
-    check "prodletd links no Qt" sh -c "! readelf -d '$prodletd' | grep NEEDED | grep -qi 'libQt'"
-fi
+check "readelf is there (binutils)" command -v readelf
+check "prodletd links no Qt" sh -c "! readelf -d '$prodletd' | grep NEEDED | grep -qi 'libQt'"
 
 if [ -n "$prodlet" ]; then
     run q-help "$prodlet" --help
