@@ -20,6 +20,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tray-hosts.sh
 . "$here/tray-hosts.sh"
 export QT_QPA_PLATFORM=wayland
+need sway swaymsg waybar setpriv
+[ -n "${PRODLET_E2E_SHOTS:-}" ] && need grim
 
 # A compositor and a panel are a user's, not root's: as root, sway and waybar
 # run as a user that owns nothing; anyone else runs them as themselves.
@@ -115,6 +117,7 @@ stop_waybar
 start_waybar
 check "waybar restarted: the item registers again" wait_item "waybar, restarted"
 exit_from_menu "waybar restarted"
+check "program first: the program writes no warnings" test ! -s "$work/prodlet1.log"
 stop_waybar
 stop_host_bus
 
@@ -127,6 +130,7 @@ check "waybar first: the item registers" wait_item "waybar, waybar first"
 check "waybar first: no window, no box" no_window
 check_item "waybar first"
 exit_from_menu "waybar first"
+check "waybar first: the program writes no warnings" test ! -s "$work/prodlet3.log"
 stop_waybar
 stop_host_bus
 

@@ -21,6 +21,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tray-hosts.sh
 . "$here/tray-hosts.sh"
 export QT_QPA_PLATFORM=xcb
+need xfce4-panel
 
 # One panel along the top with the notification area alone; without a
 # configuration the panel asks on its first start which one to use.
@@ -86,6 +87,7 @@ start_panel
 check "panel restarted: the item registers again" wait_item "xfce4-panel, restarted"
 check "panel restarted: the title is still Prodlet" test "$(item_field "r['title']")" = Prodlet
 exit_from_menu "panel restarted"
+check "program first: the program writes no warnings" test ! -s "$work/prodlet1.log"
 stop_panel
 stop_host_bus
 
@@ -98,6 +100,7 @@ check "panel first: the item registers" wait_item "xfce4-panel, panel first"
 check "panel first: no box is shown" no_box
 check_item "panel first"
 exit_from_menu "panel first"
+check "panel first: the program writes no warnings" test ! -s "$work/prodlet3.log"
 stop_panel
 stop_host_bus
 
@@ -121,6 +124,7 @@ kill -TERM "$app"
 check "XEmbed: SIGTERM ends the program" wait_for 20 exited
 wait "$app"; code=$?
 check "XEmbed: the exit code is 0 (was $code)" test "$code" = 0
+check "XEmbed: the program writes no warnings" test ! -s "$work/prodlet4.log"
 stop_host_bus
 
 echo "--- timings"; cat "$work/timings"

@@ -12,7 +12,10 @@ printf '[Settings]\r\nAutoStart=1\r\nComboName0=127.0.0.1\r\nComboNameSel=0\r\n'
 start_http_server
 
 host_bus_pid=
+# The run's own start_session_bus cannot serve here: the panel may run as
+# another user, and each start of a host has a bus of its own, ended with it.
 start_host_bus() {  # start_host_bus NAME: a session bus of its own, open to every user of the machine
+    need dbus-daemon
     local name=$1
     cat >"$work/$name.conf" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -44,6 +47,7 @@ stop_host_bus() {
     unset DBUS_SESSION_BUS_ADDRESS
 }
 
+need python3
 probe() { timeout 30 /usr/bin/python3 "$here/sni_probe.py" "$@"; }
 # wait_item WHAT: waits for the item in the watcher's list; the seconds from
 # the host's start to its watcher and to the item go to the output and to
