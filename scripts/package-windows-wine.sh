@@ -10,6 +10,8 @@
 # shellcheck disable=SC2154  # passes, failures: package-windows.sh's
 
 work=$1 setup=$2 stage=$3 real=$4 shots=$5
+# A failed step is counted by check and the run goes on; only abort ends it.
+set +e
 pids=()
 
 # No X client or Wine call may hang the run.
@@ -57,6 +59,16 @@ wait_for 30 test -s "$work/display" || abort "Xvfb did not start" "$work/xvfb.lo
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 wait_for 30 xdpyinfo >/dev/null 2>&1 || abort "Xvfb did not answer" "$work/xvfb.log"
+echo "-- an upgrade keeps starting at login switched off"
+w 300 wine "$setup" /S
+check "a new install starts it at login again" reg_has "$run_key" Prodlet
+w 60 wine reg delete "$run_key" /v Prodlet /f
+w 300 wine "$setup" /S
+check "switched off, it stays off after an upgrade" value_gone "$run_key" Prodlet
+check "and the upgrade is complete" same_as_stage
+w 120 wine "$uninstaller" /S
+check "uninstalled again" wait_for 120 test ! -e "$instdir"
+
 if [ -n "$shots" ]; then
     # A window manager only for the pages' screenshots (frames, focus).
     openbox >"$work/openbox.log" 2>&1 & pids+=($!)
@@ -242,6 +254,16 @@ leftover_registry() {
     [ -z "$left" ] || { echo "$left"; return 1; }
 }
 check "no registry entry of Prodlet is left outside its settings" leftover_registry
+
+echo "-- an upgrade keeps starting at login switched off"
+w 300 wine "$setup" /S
+check "a new install starts it at login again" reg_has "$run_key" Prodlet
+w 60 wine reg delete "$run_key" /v Prodlet /f
+w 300 wine "$setup" /S
+check "switched off, it stays off after an upgrade" value_gone "$run_key" Prodlet
+check "and the upgrade is complete" same_as_stage
+w 120 wine "$uninstaller" /S
+check "uninstalled again" wait_for 120 test ! -e "$instdir"
 
 if [ -n "$shots" ]; then
     # shellcheck source=scripts/package-windows-shots.sh
