@@ -1,15 +1,16 @@
 # shellcheck shell=bash
 # The Wine part of package-windows.sh, sourced by it inside a private network
-# namespace with: WORK SETUP STAGE REAL SHOTS
+# namespace with: WORK SETUP STAGE REAL SHOTS STUBBORN
 #   WORK   a fresh work folder (the prefix, logs, the recorder's requests)
 #   SETUP  the installer; STAGE the folder it installs from (to compare with)
 #   REAL   1 when the program is the real one: then its probe is checked too
 #   SHOTS  empty, or a folder for screenshots of the installer's pages
+#   STUBBORN  a program with a window of the frame's class that will not close
 # Uses check and wait_for of package-windows.sh; leaves "PASSES FAILURES" in
 # WORK/counts.
 # shellcheck disable=SC2154  # passes, failures: package-windows.sh's
 
-work=$1 setup=$2 stage=$3 real=$4 shots=$5
+work=$1 setup=$2 stage=$3 real=$4 shots=$5 stubborn=$6
 # A failed step is counted by check and the run goes on; only abort ends it.
 set +e
 pids=()
@@ -35,6 +36,10 @@ w() {
 }
 
 finish() {
+    # A run that stopped before its end (an error of this script) is a failure.
+    if [ -z "${reached_end:-}" ]; then
+        echo "FAIL - the Wine part stopped early"; failures=$((failures + 1))
+    fi
     # Ends what runs in the prefix, then the X clients and the server.
     timeout 60 wineserver -k >/dev/null 2>&1
     local i
@@ -48,6 +53,7 @@ abort() {  # abort "what" LOG...: a set-up step failed; nothing after it can run
     local log
     for log in "$@"; do [ -e "$log" ] && { echo "--- $log"; cat "$log"; }; done
     failures=$((failures + 1))
+    reached_end=1
     exit 1
 }
 
@@ -59,16 +65,6 @@ wait_for 30 test -s "$work/display" || abort "Xvfb did not start" "$work/xvfb.lo
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 wait_for 30 xdpyinfo >/dev/null 2>&1 || abort "Xvfb did not answer" "$work/xvfb.log"
-echo "-- an upgrade keeps starting at login switched off"
-w 300 wine "$setup" /S
-check "a new install starts it at login again" reg_has "$run_key" Prodlet
-w 60 wine reg delete "$run_key" /v Prodlet /f
-w 300 wine "$setup" /S
-check "switched off, it stays off after an upgrade" value_gone "$run_key" Prodlet
-check "and the upgrade is complete" same_as_stage
-w 120 wine "$uninstaller" /S
-check "uninstalled again" wait_for 120 test ! -e "$instdir"
-
 if [ -n "$shots" ]; then
     # A window manager only for the pages' screenshots (frames, focus).
     openbox >"$work/openbox.log" 2>&1 & pids+=($!)
@@ -265,7 +261,24 @@ check "and the upgrade is complete" same_as_stage
 w 120 wine "$uninstaller" /S
 check "uninstalled again" wait_for 120 test ! -e "$instdir"
 
+echo "-- a running copy that does not end"
+w 300 wine "$setup" /S
+touch -d '2001-01-01' "$instdir/prodlet.exe"
+timeout 300 wine "$stubborn" </dev/null >"$work/stubborn.out" 2>&1 &
+stub=$!
+stub_up() { [ -n "$(xdotool search --classname '^stubborn\.exe$' 2>/dev/null)" ]; }
+wait_for 60 stub_up || echo "   (its window did not show)"
+w 300 wine "$setup" /S
+status=$?
+check "the setup fails (status $status, not 0) when the running copy will not end" test "$status" != 0
+check "and leaves the installed program as it was" test "$(stat -c %Y "$instdir/prodlet.exe")" = "$(date -d 2001-01-01 +%s)"
+kill "$stub" 2>/dev/null
+wait "$stub" 2>/dev/null
+w 120 wine "$uninstaller" /S
+check "uninstalled again" wait_for 120 test ! -e "$instdir"
+
 if [ -n "$shots" ]; then
     # shellcheck source=scripts/package-windows-shots.sh
     . scripts/package-windows-shots.sh
 fi
+reached_end=1

@@ -219,10 +219,13 @@ fi
 echo "== under Wine"
 work=$(mktemp -d /tmp/prodlet-winpkg-XXXXXX)
 if [ -n "$shots" ]; then mkdir -p "$shots"; shots=$(cd "$shots" && pwd); fi
+# A copy that cannot be closed, for the setup's failure path.
+x86_64-w64-mingw32-g++-posix -O2 -Wall -Wextra -Werror -mwindows -static \
+    -o "$work/stubborn.exe" tests/installer/StubbornFrame.cpp
 # One private network namespace for all of it: the program's probe can go
 # only to the recorder on the loopback address.
 set +e
-tests/netns/in-netns.sh bash scripts/package-windows.sh --under-wine "$work" "$setup" "$stage" "$real" "$shots"
+tests/netns/in-netns.sh bash scripts/package-windows.sh --under-wine "$work" "$setup" "$stage" "$real" "$shots" "$work/stubborn.exe"
 status=$?
 set -e
 if [ -s "$work/counts" ]; then
