@@ -37,7 +37,7 @@ PRODLET_PACKAGE_PACKAGES="dpkg-dev file desktop-file-utils appstream man-db libx
 # For scripts/package-windows.sh: the mingw-w64 cross compilers, NSIS, zip,
 # the installer's icon from the SVG, and Wine (64-bit only) on Xvfb with
 # trayer as its notification area (openbox for the pages' screenshots).
-PRODLET_WINDOWS_PACKAGE_PACKAGES="cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nsis zip unzip file librsvg2-bin imagemagick libxml2-utils wine wine64 xvfb trayer openbox xdotool x11-utils iproute2 util-linux python3"
+PRODLET_WINDOWS_PACKAGE_PACKAGES="cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 nsis zip unzip file librsvg2-bin imagemagick libxml2-utils wine wine64 xvfb trayer openbox xdotool x11-utils iproute2 util-linux python3"
 
 # For scripts/fuzz.sh: clang and its libFuzzer runtime.
 PRODLET_FUZZ_PACKAGES="clang libclang-rt-14-dev"

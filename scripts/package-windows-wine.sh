@@ -114,7 +114,7 @@ icon_green() {
     [ -n "$id" ] || return 1
     import -window "$id" "$work/icon.png" 2>/dev/null || return 1
     convert "$work/icon.png" -depth 8 txt:- 2>/dev/null |
-        awk -F'[(),]' 'NR > 1 { n++; if ($3 >= 96 && $2 < 64 && $4 < 64) g++ } END { exit !(n > 0 && g * 5 >= n) }'
+        awk -F'[(),]' 'NR > 1 { n++; if ($4 >= 96 && $3 < 64 && $5 < 64) g++ } END { exit !(n > 0 && g * 5 >= n) }'
 }
 
 # Starts the installed program; $app is its process (the wine launcher, whose

@@ -18,6 +18,8 @@
 # that hold one. Without them both are built here, in build-win64/ and
 # build-win32/, with cmake/mingw-w64-x86_64.cmake and cmake/mingw-w64-i686.cmake.
 #   --out DIR     where the packages go (default build-winpkg)
+#   --source DIR  build the executables from the sources in DIR instead of
+#                 this repository's (the build folders stay here)
 #   --shots DIR   also run the installer and the uninstaller with their pages
 #                 shown, and keep a screenshot of each page in DIR
 #   --keep        keep the work folder (Wine prefix, logs)
@@ -56,6 +58,7 @@ if [ "${1:-}" = --under-wine ]; then
 fi
 
 out=build-winpkg
+source=$PWD
 shots=""
 keep=""
 try_wine=1
@@ -63,6 +66,7 @@ inputs=()
 while [ $# -gt 0 ]; do
     case $1 in
         --out) out=$2; shift 2 ;;
+        --source) source=$(cd "$2" && pwd); shift 2 ;;
         --shots) shots=$2; shift 2 ;;
         --keep) keep=1; shift ;;
         --no-wine) try_wine=""; shift ;;
@@ -89,10 +93,11 @@ find_exe() {
 }
 # build_exe DIR TOOLCHAIN: the release build of prodlet.exe in DIR.
 build_exe() {
-    [ -f "$2" ] || { echo "no toolchain file $2" >&2; return 1; }
-    cmake -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE="$PWD/$2" -DCMAKE_BUILD_TYPE=Release \
-        -DPRODLET_WERROR=ON -DPRODLET_E2E=OFF -DBUILD_TESTING=OFF >"$1.configure.log" 2>&1 ||
-        { cat "$1.configure.log"; return 1; }
+    [ -f "$source/$2" ] || { echo "no toolchain file $source/$2" >&2; return 1; }
+    mkdir -p "$1"
+    cmake -S "$source" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$source/$2" -DCMAKE_BUILD_TYPE=Release \
+        -DPRODLET_WERROR=ON -DPRODLET_E2E=OFF -DBUILD_TESTING=OFF >"$1/configure.log" 2>&1 ||
+        { cat "$1/configure.log"; return 1; }
     local targets
     targets=$(cmake --build "$1" --target help)
     if grep -qw prodlet <<<"$targets"; then
@@ -118,26 +123,30 @@ check "the 64-bit program is a PE32+ x86-64 executable" sh -c "file -b '$exe64' 
 if [ -n "$exe32" ]; then
     check "the 32-bit program is a PE32 Intel 80386 executable" sh -c "file -b '$exe32' | grep -q '^PE32 executable.*Intel 80386'"
 fi
-# The program's own texts are in the real one; a stand-in (a bare window of
-# the frame's class, while the Win32 build is young) lacks them, and the
-# probe is then not tried.
+# The real program talks Winsock; a stand-in (a bare window of the frame's
+# class, while the Win32 build was young) does not, and its probe is then
+# not looked for.
 real=0
-if grep -qaF "Prodlet: WSAStartup failed" "$exe64"; then real=1; fi
-[ "$real" = 1 ] || echo "note: $exe64 is not the real program (no program texts in it); the probe is not tried"
+# (Read into a variable first: grep -q may quit before its writer, which
+# pipefail would count as a failure.)
+imports=$(x86_64-w64-mingw32-objdump -p "$exe64")
+if grep -qi 'DLL Name: ws2_32\.dll' <<<"$imports"; then real=1; fi
+[ "$real" = 1 ] || echo "note: $exe64 does not use Winsock, so it is not the real program; no probe is looked for"
 
-# What is installed, as the zips hold it: Prodlet\prodlet.exe,
-# Prodlet\manual\index.html (Help Topics opens it) and Prodlet\LICENSE.txt
-# (with Windows line ends, for Notepad).
+# What is installed, as the zips hold it: Prodlet\prodlet.exe (stripped, as
+# the Debian package's), Prodlet\manual\index.html (Help Topics opens it)
+# and Prodlet\LICENSE.txt (with Windows line ends, for Notepad).
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-stage_tree() {  # stage_tree DIR EXE
+rm -f "$out"/prodlet-*-setup.exe "$out"/prodlet-*-win64.zip "$out"/prodlet-*-win32.zip
+stage_tree() {  # stage_tree DIR EXE STRIP
     rm -rf "$1"
     mkdir -p "$1/Prodlet/manual"
-    cp "$2" "$1/Prodlet/prodlet.exe"
+    "$3" -o "$1/Prodlet/prodlet.exe" "$2"
     python3 dist/windows/make-manual.py dist/manual/index.html dist/manual/windows.html "$1/Prodlet/manual/index.html"
     sed 's/\r$//; s/$/\r/' LICENSE >"$1/Prodlet/LICENSE.txt"
 }
-stage_tree "$out/stage-win64" "$exe64"
+stage_tree "$out/stage-win64" "$exe64" x86_64-w64-mingw32-strip
 stage="$out/stage-win64/Prodlet"
 
 echo "== the installer"
@@ -173,9 +182,9 @@ zip_holds() {
         { echo "$1 holds: $listed"; return 1; }
 }
 check "$(basename "$zip64") holds the program, the manual and the licence ($(stat -c %s "$zip64") bytes)" zip_holds "$zip64"
-check "the zip's program is the installer's" sh -c "unzip -p '$zip64' Prodlet/prodlet.exe | cmp -s - '$exe64'"
+check "the zip's program is the installer's" sh -c "unzip -p '$zip64' Prodlet/prodlet.exe | cmp -s - '$stage/prodlet.exe'"
 if [ -n "$exe32" ]; then
-    stage_tree "$out/stage-win32" "$exe32"
+    stage_tree "$out/stage-win32" "$exe32" i686-w64-mingw32-strip
     zip32="$out/prodlet-$version-win32.zip"
     zip_tree "$out/stage-win32" "$zip32" \
         "Prodlet $version for 32-bit Windows (built, not tested: no 32-bit Wine on the build machines)."
