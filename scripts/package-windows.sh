@@ -110,8 +110,14 @@ build_exe() {
 
 echo "== the executables"
 if [ "${#inputs[@]}" -eq 0 ]; then
-    build_exe build-win64 cmake/mingw-w64-x86_64.cmake
-    build_exe build-win32 cmake/mingw-w64-i686.cmake
+    built() {  # built WHAT DIR TOOLCHAIN
+        build_exe "$2" "$3" && return
+        echo "FAIL - the $1 build"
+        echo "package-windows: $passes passed, $((failures + 1)) failed"
+        exit 1
+    }
+    built 64-bit build-win64 cmake/mingw-w64-x86_64.cmake
+    built 32-bit build-win32 cmake/mingw-w64-i686.cmake
     inputs=(build-win64 build-win32)
 fi
 exe64=$(find_exe "${inputs[0]}")
