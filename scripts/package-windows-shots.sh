@@ -2,10 +2,13 @@
 # The installer and the uninstaller with their pages shown (package-windows.sh
 # --shots DIR), walked with the keyboard as a user would take the defaults;
 # a screenshot of each page goes to DIR. Sourced by package-windows-wine.sh
-# after its silent runs, in the same prefix, with openbox managing the windows.
+# after its silent runs, in the same prefix.
 # shellcheck disable=SC2154  # the variables and helpers of package-windows-wine.sh
 
 echo "-- the installer's and the uninstaller's pages (screenshots in $shots)"
+# A window manager for the pages (frames, focus); only now: with one running,
+# Wine under trayer now and then docks a tray icon that it never draws.
+openbox >"$work/openbox.log" 2>&1 & pids+=($!)
 
 # (NSIS puts a space after the caption.)
 window_named() { xdotool search --onlyvisible --name "^$1 ?$" 2>/dev/null | head -n 1; }

@@ -65,10 +65,6 @@ wait_for 30 test -s "$work/display" || abort "Xvfb did not start" "$work/xvfb.lo
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 wait_for 30 xdpyinfo >/dev/null 2>&1 || abort "Xvfb did not answer" "$work/xvfb.log"
-if [ -n "$shots" ]; then
-    # A window manager only for the pages' screenshots (frames, focus).
-    openbox >"$work/openbox.log" 2>&1 & pids+=($!)
-fi
 # trayer before wineboot: the tray must be owned when Wine's explorer starts.
 trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false \
     >"$work/trayer.log" 2>&1 & pids+=($!)
@@ -114,7 +110,12 @@ icon_green() {
     [ -n "$id" ] || return 1
     import -window "$id" "$work/icon.png" 2>/dev/null || return 1
     convert "$work/icon.png" -depth 8 txt:- 2>/dev/null |
-        awk -F'[(),]' 'NR > 1 { n++; if ($4 >= 96 && $3 < 64 && $5 < 64) g++ } END { exit !(n > 0 && g * 5 >= n) }'
+        awk -F'[(),]' 'NR > 1 { n++; if ($4 >= 96 && $3 < 64 && $5 < 64) g++ } END { exit !(n > 0 && g * 5 >= n) }' &&
+        return
+    # Not drawn yet? A window over the tray for a moment makes everything
+    # below it be drawn again when it goes.
+    timeout 5 xmessage -geometry 240x60+784+0 -timeout 1 " " >/dev/null 2>&1
+    return 1
 }
 
 # Starts the installed program; $app is its process (the wine launcher, whose
