@@ -23,9 +23,10 @@ import() { timeout 20 import "$@"; }
 
 # winemenubuilder off: it would copy the Start menu shortcut into this
 # machine's own desktop menu. The desktop's folders point into the work
-# folder all the same.
+# folder all the same, and so does the home folder.
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export XDG_DATA_HOME=$work/xdg-data XDG_CONFIG_HOME=$work/xdg-config
+export XDG_DATA_HOME=$work/xdg-data XDG_CONFIG_HOME=$work/xdg-config HOME=$work/home
+mkdir -p "$HOME"
 unset WAYLAND_DISPLAY
 # w SECONDS COMMAND...: a Wine call with a time limit, its streams in files.
 n_call=0
