@@ -38,6 +38,12 @@ PRODLET_TEST_PACKAGES="$PRODLET_TEST_PACKAGES desktop-file-utils appstream man-d
 # finds the binaries with file) and the checkers of the installed files.
 PRODLET_PACKAGE_PACKAGES="dpkg-dev file desktop-file-utils appstream man-db libxml2-utils"
 
+# For scripts/package-windows.sh: the mingw-w64 cross compilers (and the
+# build machine's, for the icon tool), NSIS, zip, the installer's icon from
+# the SVG, and Wine (64-bit only) on Xvfb with trayer as its notification
+# area (openbox for the pages' screenshots), in a private network namespace.
+PRODLET_WINDOWS_PACKAGE_PACKAGES="build-essential cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 nsis zip unzip file librsvg2-bin imagemagick libxml2-utils wine wine64 xvfb trayer openbox xdotool x11-utils iproute2 util-linux hostname python3"
+
 # For scripts/fuzz.sh: clang and its libFuzzer runtime.
 PRODLET_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
