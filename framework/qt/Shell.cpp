@@ -162,10 +162,6 @@ void CQtPort::TrayDelete(AFX_PORTTRAY tray)
     CQtTray* pTray = TrayOf(tray);
     pTray->pIcon->hide();
     pTray->pIcon->setContextMenu(nullptr);
-    // The icon or its menu may be what brought us here.
-    pTray->pIcon.release()->deleteLater();
-    if (pTray->pMenu)
-        pTray->pMenu.release()->deleteLater();
     delete pTray;
 }
 

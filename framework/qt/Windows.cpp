@@ -38,7 +38,21 @@ protected:
     }
 };
 
-// A form: Return presses its default button, as a dialog's would.
+// Return, Enter and Esc that no control took are the framework's: the
+// default button, a dialog's cancel.
+UINT DialogKey(const QKeyEvent* pEvent)
+{
+    switch (pEvent->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    default:
+        return 0;
+    }
+}
+
 class CFormWidget : public QWidget {
 public:
     using QWidget::QWidget;
@@ -46,20 +60,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override
     {
-        if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
-            for (QPushButton* pButton : findChildren<QPushButton*>()) {
-                if (pButton->isDefault() && pButton->isEnabled()) {
-                    pButton->click();
-                    return;
-                }
-            }
-        }
-        QWidget::keyPressEvent(pEvent);
+        if (const UINT nKey = DialogKey(pEvent); nKey == 0 || !AfxPortKey(PortOf(this), nKey))
+            QWidget::keyPressEvent(pEvent);
     }
 };
 
-// A modal dialog: Esc and the title bar's close button are the framework's
-// cancel.
+// A modal dialog: its keys and the title bar's close button are the
+// framework's, never QDialog's own.
 class CDialogWidget : public QDialog {
 public:
     using QDialog::QDialog;
@@ -67,6 +74,13 @@ public:
     void reject() override { AfxPortClose(PortOf(this)); }
 
 protected:
+    void keyPressEvent(QKeyEvent* pEvent) override
+    {
+        if (const UINT nKey = DialogKey(pEvent))
+            AfxPortKey(PortOf(this), nKey);
+        else
+            QDialog::keyPressEvent(pEvent);
+    }
     void closeEvent(QCloseEvent* pEvent) override
     {
         pEvent->ignore();
@@ -218,14 +232,7 @@ CSize CQtPort::DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl)
     return CSize{std::max(1, (nWidth / 26 + 1) / 2), std::max(1, metrics.height())};
 }
 
-void CQtPort::DestroyWindow(AFX_PORTWND pw)
-{
-    if (QWidget* pWidget = WidgetOf(pw)) {
-        pWidget->hide();
-        // The widget may be the one whose signal or event brought us here.
-        pWidget->deleteLater();
-    }
-}
+void CQtPort::DestroyWindow(AFX_PORTWND pw) { delete WidgetOf(pw); }
 
 void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
 {
@@ -238,8 +245,6 @@ void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
     else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
         pCombo->setEditText(str);
     else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
-        if (pLabel->text() == str)
-            return;  // the countdown sets the same text over and over
         pLabel->setText(str);
         // Measuring the text is most of what a new text costs; a hidden
         // window's countdown changes every second, so it waits for the show.

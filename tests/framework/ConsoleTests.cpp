@@ -5,6 +5,7 @@
 #include "framework/Resources.h"
 #include "framework/Shell.h"
 #include "framework/ShellPrivate.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "framework/console/ConsolePort.h"

@@ -2,6 +2,7 @@
 // control is disabled, list boxes that keep their selection honest, and the
 // ways a modal dialog ends.
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
