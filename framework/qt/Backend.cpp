@@ -1,5 +1,6 @@
 // The Qt application, waking the user-interface thread, loops, timers,
 // descriptor watches, the screen, the pointer, icons and keys.
+#include "framework/Images.h"
 #include "framework/posix/Waker.h"
 #include "framework/qt/QtBridge.h"
 #include "framework/qt/QtPort.h"
@@ -85,41 +86,6 @@ std::map<AFX_TOKEN, CWatch>& Watches()
 }
 
 AFX_TOKEN g_nNextWatch = 1;
-
-QRgb PaletteColour(char ch)
-{
-    static const QRgb s_aPalette[16] = {
-        qRgb(0x00, 0x00, 0x00), qRgb(0x80, 0x00, 0x00), qRgb(0x00, 0x80, 0x00), qRgb(0x80, 0x80, 0x00),
-        qRgb(0x00, 0x00, 0x80), qRgb(0x80, 0x00, 0x80), qRgb(0x00, 0x80, 0x80), qRgb(0xC0, 0xC0, 0xC0),
-        qRgb(0x80, 0x80, 0x80), qRgb(0xFF, 0x00, 0x00), qRgb(0x00, 0xFF, 0x00), qRgb(0xFF, 0xFF, 0x00),
-        qRgb(0x00, 0x00, 0xFF), qRgb(0xFF, 0x00, 0xFF), qRgb(0x00, 0xFF, 0xFF), qRgb(0xFF, 0xFF, 0xFF),
-    };
-    int nIndex = -1;
-    if (ch >= '0' && ch <= '9')
-        nIndex = ch - '0';
-    else if (ch >= 'A' && ch <= 'F')
-        nIndex = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f')
-        nIndex = ch - 'a' + 10;
-    return nIndex < 0 ? qRgba(0, 0, 0, 0) : s_aPalette[nIndex];
-}
-
-void AddImage(QIcon& icon, const AFX_ICON_IMAGE& image)
-{
-    if (image.pixels == nullptr || image.size <= 0)
-        return;
-    QImage img(image.size, image.size, QImage::Format_ARGB32);
-    const char* p = image.pixels;
-    for (int y = 0; y < image.size; ++y) {
-        auto* pLine = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < image.size; ++x) {
-            // A short string leaves the rest transparent rather than reading past it.
-            const char ch = *p ? *p++ : '.';
-            pLine[x] = PaletteColour(ch);
-        }
-    }
-    icon.addPixmap(QPixmap::fromImage(img));
-}
 
 }  // namespace
 
@@ -288,6 +254,13 @@ void CQtPort::ShowWaitCursor(BOOL bShow)
     ShowWaitShape(bShow != FALSE);
 }
 
+QPixmap PixmapOf(const AFX_IMAGE32& image)
+{
+    const QImage img(reinterpret_cast<const uchar*>(image.pixels.data()), image.size, image.size,
+                     image.size * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_ARGB32);
+    return QPixmap::fromImage(img.copy());  // the image only borrows the pixels
+}
+
 QIcon IconFromResource(HICON hIcon)
 {
     // The tray changes its icon twice per probe: each image is made once.
@@ -298,8 +271,12 @@ QIcon IconFromResource(HICON hIcon)
     if (it != s_pCache->end())
         return it->second;
     QIcon icon;
-    AddImage(icon, hIcon->large);
-    AddImage(icon, hIcon->small);
+    for (const AFX_ICON_IMAGE& art : {hIcon->large, hIcon->small}) {
+        AFX_IMAGE32 image;
+        AfxDecodeIcon(art, image);
+        if (image.size > 0)
+            icon.addPixmap(PixmapOf(image));
+    }
     return (*s_pCache)[hIcon] = icon;
 }
 

@@ -18,6 +18,9 @@ inline QWidget* WidgetOf(AFX_PORTWND pw) { return reinterpret_cast<QWidget*>(pw)
 inline AFX_PORTWND PortOf(QWidget* pWidget) { return reinterpret_cast<AFX_PORTWND>(pWidget); }
 inline QString ToQt(const CString& str) { return QString::fromStdString(str); }
 
+struct AFX_IMAGE32;
+// A decoded resource image (framework/Images.h) as a pixmap.
+QPixmap PixmapOf(const AFX_IMAGE32& image);
 // A 16-colour icon resource as a QIcon with its 32 x 32 and 16 x 16 images;
 // made once per resource.
 QIcon IconFromResource(HICON hIcon);
