@@ -6,6 +6,9 @@
 #include <QIcon>
 #include <QWidget>
 
+#include <functional>
+#include <span>
+
 class CQtPort final : public CAfxPort {
 public:
     AFX_DECLARE_PORT
@@ -24,6 +27,12 @@ QPixmap PixmapOf(const AFX_IMAGE32& image);
 // A 16-colour icon resource as a QIcon with its 32 x 32 and 16 x 16 images;
 // made once per resource.
 QIcon IconFromResource(HICON hIcon);
+
+// Fills a menu bar or a popup menu with items, their popups as sub menus;
+// the item at nDefaultPos is bold, each command carries its id as the
+// action's data, and fnChosen, if any, hears of a choice (Shell.cpp).
+void AddMenuItems(QWidget* pMenu, std::span<const AFX_MENUITEM> items, int nDefaultPos,
+                  const std::function<void(UINT)>& fnChosen);
 
 // The Qt key of a virtual-key code ('A'..'Z', '0'..'9', VK_...); 0 if unknown.
 int QtKeyFromVirtKey(UINT nVirtKey);

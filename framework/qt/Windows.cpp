@@ -2,7 +2,6 @@
 #include "framework/qt/QtBridge.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -101,28 +99,6 @@ Qt::WindowFlags FlagsOfStyle(DWORD dwStyle)
     return flags;
 }
 
-void AddMenuItems(QWidget* pMenu, std::span<const AFX_MENUITEM> items, QWidget* pFrame)
-{
-    auto* pMenuBar = qobject_cast<QMenuBar*>(pMenu);
-    auto* pPopup = qobject_cast<QMenu*>(pMenu);
-    for (const AFX_MENUITEM& item : items) {
-        const QString strText = QString::fromUtf8(item.text ? item.text : "");
-        if (item.flags & MF_POPUP) {
-            QMenu* pSub = pMenuBar ? pMenuBar->addMenu(strText) : pPopup->addMenu(strText);
-            AddMenuItems(pSub, item.popup, pFrame);
-        } else if (item.flags & MF_SEPARATOR) {
-            if (pMenuBar)
-                pMenuBar->addSeparator();
-            else
-                pPopup->addSeparator();
-        } else {
-            QAction* pAction = pMenuBar ? pMenuBar->addAction(strText) : pPopup->addAction(strText);
-            const UINT nID = item.id;
-            QObject::connect(pAction, &QAction::triggered, pFrame, [pFrame, nID] { AfxPortCommand(PortOf(pFrame), nID); });
-        }
-    }
-}
-
 void AddAccelerators(QWidget* pFrame, std::span<const AFX_ACCEL> accels)
 {
     for (const AFX_ACCEL& accel : accels) {
@@ -185,7 +161,7 @@ AFX_PORTWND CQtPort::CreateFrame(const AFX_FRAMEDESC& desc)
     SetWindowStyle(pFrame, desc.dwStyle);
     AddTitleStrip(pFrame);
     if (!desc.menu.empty())
-        AddMenuItems(pFrame->menuBar(), desc.menu, pFrame);
+        AddMenuItems(pFrame->menuBar(), desc.menu, -1, [pFrame](UINT nID) { AfxPortCommand(PortOf(pFrame), nID); });
     if (!desc.accels.empty())
         AddAccelerators(pFrame, desc.accels);
     return PortOf(pFrame);
