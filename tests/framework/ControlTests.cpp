@@ -57,7 +57,12 @@ public:
 class CKeysForm : public CFormView {
 public:
     CKeysForm() : CFormView(IDD_KEYS_FORM) {}
-    void OnGo() { ++m_nGo; }
+    void OnGo()
+    {
+        ++m_nGo;
+        if (m_bGoCloses)
+            OnCloseAll();
+    }
     void OnCloseAll()
     {
         // The button's own window goes while its click is being delivered.
@@ -67,6 +72,7 @@ public:
     }
     int m_nGo = 0;
     int m_nClosed = 0;
+    bool m_bGoCloses = false;
     DECLARE_MESSAGE_MAP()
 };
 
@@ -165,7 +171,7 @@ TEST_F(ControlTest, KeysGoWhereTheyWouldOnADesktop)
     frame.DestroyWindow();
 }
 
-TEST_F(ControlTest, ClickThatDestroysItsOwnWindowReturnsSafely)
+TEST_F(ControlTest, ClickOrKeyThatDestroysItsOwnWindowReturnsSafely)
 {
     CFrameWnd frame;
     ASSERT_TRUE(frame.CreateBare("Close", CRect{0, 0, 300, 200}));
@@ -181,6 +187,20 @@ TEST_F(ControlTest, ClickThatDestroysItsOwnWindowReturnsSafely)
     EXPECT_FALSE(frame.IsWindow());
     EXPECT_FALSE(form.IsWindow());
     AfxPumpMessages();  // the native windows go now
+
+    // The same through the keyboard: the field still gets the key's release
+    // after Return's handler has destroyed the frame around it.
+    CFrameWnd frameKeys;
+    ASSERT_TRUE(frameKeys.CreateBare("Keys", CRect{0, 0, 300, 200}));
+    CKeysForm formKeys;
+    ASSERT_TRUE(formKeys.Create(&frameKeys));
+    frameKeys.ShowWindow(SW_SHOW);
+    formKeys.m_bGoCloses = true;
+    AfxPressKeyForTesting(formKeys.GetDlgItem(IDC_FIELD), VK_RETURN);
+    EXPECT_EQ(formKeys.m_nGo, 1);
+    EXPECT_EQ(formKeys.m_nClosed, 1);
+    EXPECT_FALSE(frameKeys.IsWindow());
+    AfxPumpMessages();
 }
 
 TEST_F(ControlTest, ListBoxSelectionFollowsItsEntryAndGoesWithIt)
