@@ -5,6 +5,9 @@
 # executables' own code includes a Qt header, or when one of their targets
 # (prodlet aside, which links the Qt backend) links a Qt target (LINKS_FILE:
 # one line per target and property, "folder/target PROPERTY lib;lib;...").
+# Fails too when the framework's own files (framework/*.cpp, *.h, outside
+# the backends' and the system's folders) include a POSIX header: they
+# compile for every system as they are.
 set -u
 src=$1
 links=$2
@@ -27,6 +30,12 @@ hits=$(find $dirs -path "$src/framework/qt" -prune -o -type f \( -name '*.h' -o 
            -exec grep -HnE "$include_re" {} +)
 if [ -n "$hits" ]; then
     echo "$hits" | sed "s|^$src/|Qt header in the program: |"
+    status=1
+fi
+sys_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*<(unistd\.h|fcntl\.h|signal\.h|csignal|poll\.h|dirent\.h|pwd\.h|pthread\.h|sys/[^>]*)>'
+syshits=$(grep -HnE "$sys_re" "$src"/framework/*.cpp "$src"/framework/*.h)
+if [ -n "$syshits" ]; then
+    echo "$syshits" | sed "s|^$src/|system header in the framework's own files: |"
     status=1
 fi
 if [ "$nfiles" -eq 0 ]; then
