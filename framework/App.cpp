@@ -58,6 +58,7 @@ void EndMainLoop(int nExitCode)
         g_bQuitPending = true;
 }
 
+#ifndef _WIN32
 // ---- SIGINT, SIGTERM and SIGHUP: the handler only writes to a pipe; the
 // user-interface thread reads it and closes the main window the ordinary way.
 
@@ -99,6 +100,10 @@ void InstallTerminateHandlers()
     for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(nSignal, &sa, nullptr);
 }
+#else
+// Windows ends a program by its windows' messages (WM_CLOSE, WM_ENDSESSION).
+void InstallTerminateHandlers() {}
+#endif
 
 // Options the toolkit takes with a value in the next argument. It removes
 // them from argv when it sees them; they are skipped here too in case a
