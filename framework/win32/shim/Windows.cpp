@@ -101,6 +101,38 @@ bool IsEdit(HWND hWnd)
     return lstrcmpiA(szClass, "Edit") == 0;
 }
 
+// The dialog units come from this font's average character width, but the
+// texts were laid out for the old dialog font, whose narrow letters let a
+// line such as "Prodlet how often? (minutes)" fit its box; with today's
+// substitute it would wrap into a box one line high and lose its end. A
+// left-aligned static of one line therefore grows to the right, as far as
+// its parent allows.
+void FitStatic(HWND hStatic)
+{
+    const LONG lStyle = ::GetWindowLongA(hStatic, GWL_STYLE);
+    if ((lStyle & SS_TYPEMASK) != SS_LEFT)
+        return;
+    HWND hParent = ::GetParent(hStatic);
+    RECT rc{}, rcParent{};
+    ::GetWindowRect(hStatic, &rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    ::GetClientRect(hParent, &rcParent);
+    char szText[512] = {};
+    const int nLength = ::GetWindowTextA(hStatic, szText, sizeof(szText));
+    HDC hdc = ::GetDC(hStatic);
+    HGDIOBJ hOld = ::SelectObject(hdc, reinterpret_cast<HFONT>(::SendMessageA(hStatic, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm{};
+    ::GetTextMetricsA(hdc, &tm);
+    SIZE size{};
+    ::GetTextExtentPoint32A(hdc, szText, nLength, &size);
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(hStatic, hdc);
+    if (rc.bottom - rc.top >= 2 * tm.tmHeight || size.cx + 2 <= rc.right - rc.left)
+        return;
+    const int nWidth = std::max<int>(rc.right - rc.left, std::min<int>(size.cx + 2, rcParent.right - rc.left));
+    ::SetWindowPos(hStatic, nullptr, 0, 0, nWidth, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void ReenableOwner(WndData& data)
 {
     if (data.hModalOwner != nullptr) {
@@ -537,6 +569,12 @@ void SetText(Wnd wnd, const std::string& str)
         return;
     HWND hWnd = H(wnd);
     ::SetWindowTextA(hWnd, str.c_str());
+    char szClass[16] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    // Measuring costs most of a new text; a hidden window's countdown
+    // changes every second, so it waits for the window to be shown.
+    if (lstrcmpiA(szClass, "Static") == 0 && ::IsWindowVisible(hWnd))
+        FitStatic(hWnd);
     // Typing goes on at the end of a text the program put there.
     const LPARAM nEnd = static_cast<LPARAM>(str.size());
     if (HWND hEdit = ComboEdit(hWnd))
@@ -779,6 +817,8 @@ Wnd CreateControl(Wnd parent, Control kind, int nId, const std::string& strText,
         ::SendMessageA(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(pParent->hFont), FALSE);
     if (kind == Control::IconStatic && hIcon != nullptr)
         ::SendMessageA(hWnd, STM_SETICON, reinterpret_cast<WPARAM>(hIcon), 0);
+    if (kind == Control::Static)
+        FitStatic(hWnd);
     if (kind == Control::Static || kind == Control::IconStatic)
         SubclassStatic(hWnd);
     return hWnd;
