@@ -2,18 +2,16 @@
 // command line, the message loop and its ending, the terminating signals and
 // the orderly end of AfxWinMain.
 #include "framework/Resources.h"
+#include "framework/System.h"
 #include "framework/WinApp.h"
 #include "framework/WndPrivate.h"
 
-#include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -58,27 +56,10 @@ void EndMainLoop(int nExitCode)
         g_bQuitPending = true;
 }
 
-#ifndef _WIN32
-// ---- SIGINT, SIGTERM and SIGHUP: the handler only writes to a pipe; the
-// user-interface thread reads it and closes the main window the ordinary way.
-
-int g_aSignalPipe[2] = {-1, -1};
-
-extern "C" void OnTerminateSignal(int)
-{
-    const int nSavedErrno = errno;
-    const char ch = 1;
-    if (write(g_aSignalPipe[1], &ch, 1) < 0) {
-        // The pipe is full: a close is already on its way.
-    }
-    errno = nSavedErrno;
-}
-
+// Requested by a terminating signal (SIGINT, SIGTERM, SIGHUP): the main
+// window closes the ordinary way, as its close box would.
 void OnTerminateRequested()
 {
-    char aBuf[16];
-    while (read(g_aSignalPipe[0], aBuf, sizeof(aBuf)) > 0) {
-    }
     CWnd* pMainWnd = AfxGetMainWnd();
     if (pMainWnd != nullptr && pMainWnd->IsWindow())
         pMainWnd->PostMessage(WM_CLOSE);
@@ -86,43 +67,13 @@ void OnTerminateRequested()
         EndMainLoop(0);
 }
 
-void InstallTerminateHandlers()
-{
-    if (g_aSignalPipe[0] >= 0 || pipe2(g_aSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    AfxWatchDescriptor(g_aSignalPipe[0], AFX_FD_READ, [](short) { OnTerminateRequested(); });
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminateSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    // A hang-up (the terminal or the session going away) ends the program
-    // in order too, rather than killing it mid-write.
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(nSignal, &sa, nullptr);
-}
-#else
-// Windows ends a program by its windows' messages (WM_CLOSE, WM_ENDSESSION).
-void InstallTerminateHandlers() {}
-#endif
-
-// Options the toolkit takes with a value in the next argument. It removes
+// An option the toolkit takes with a value in the next argument. It removes
 // them from argv when it sees them; they are skipped here too in case a
 // caller kept its own copy of the arguments.
 bool IsToolkitOptionWithValue(const char* pszArg)
 {
-    static const char* const s_apszOptions[] = {
-        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
-        "qwindowtitle", "style", "stylesheet", "session", "display", "geometry", "title", "name", "font", "fn",
-        "bg", "background", "fg", "foreground", "btn", "button", "visual", "im", "inputstyle", "qmljsdebugger",
-    };
     const char* pszName = pszArg + (pszArg[1] == '-' ? 2 : 1);
-    if (std::strchr(pszName, '='))
-        return false;
-    for (const char* pszOption : s_apszOptions) {
-        if (std::strcmp(pszName, pszOption) == 0)
-            return true;
-    }
-    return false;
+    return std::strchr(pszName, '=') == nullptr && AfxHasPort() && AfxPort().TakesOptionValue(pszName);
 }
 
 CString FirstField(const CString& str) { return str.substr(0, str.find('\n')); }
@@ -431,7 +382,11 @@ void AfxInitBackend(int& argc, char** argv)
     AfxWakeIfQueued();
 }
 
-void AfxPumpMessages() { AfxPort().ProcessEvents(!CDispatchScope::Active()); }
+void AfxPumpMessages()
+{
+    AfxPort().ProcessEvents();
+    AfxDestroyHeldWindows();
+}
 
 BOOL AfxPumpUntil(const std::function<bool()>& pred, int nTimeoutMs)
 {
@@ -462,7 +417,7 @@ int AfxWinMain(int argc, char** argv)
 
     // Before InitInstance: a signal during start-up closes the window once
     // the loop runs, rather than killing the program half set up.
-    InstallTerminateHandlers();
+    AfxInstallTerminateHandlers(OnTerminateRequested);
     int nResult;
     if (!pApp->InitInstance()) {
         if (pApp->m_pMainWnd && pApp->m_pMainWnd->IsWindow())
@@ -488,6 +443,7 @@ int AfxWinMain(int argc, char** argv)
         if (CWndState* pState = AfxStateFromHandle(hWnd))
             AfxRetireWindow(pState);
     }
-    AfxPort().ProcessEvents(TRUE);
+    AfxPort().ProcessEvents();
+    AfxDestroyHeldWindows();
     return nResult;
 }

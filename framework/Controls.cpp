@@ -1,5 +1,5 @@
-// The control classes' operations, data exchange through them, and the
-// test hooks that act as a user would.
+// The control classes' operations with their bounds, data exchange through
+// them, and the test hooks that act as a user would.
 #include "framework/WndPrivate.h"
 
 #include <algorithm>
@@ -119,17 +119,24 @@ int CListBox::AddString(const CString& str) { return AddEntry(PortOf(this), str)
 int CListBox::InsertString(int nIndex, const CString& str)
 {
     AFX_PORTWND pw = PortOf(this);
-    return pw != nullptr ? AfxPort().ListInsert(pw, nIndex, str) : -1;
+    if (pw == nullptr)
+        return -1;
+    // -1 adds at the end, as on the original platform; past the end is no place.
+    if (nIndex == -1)
+        return AfxPort().ListAdd(pw, str);
+    if (nIndex < 0 || nIndex > AfxPort().ListCount(pw))
+        return -1;
+    AfxPort().ListInsert(pw, nIndex, str);
+    return nIndex;
 }
 
 int CListBox::DeleteString(int nIndex)
 {
     AFX_PORTWND pw = PortOf(this);
-    if (pw == nullptr)
+    if (pw == nullptr || nIndex < 0 || nIndex >= AfxPort().ListCount(pw))
         return -1;
     const int nSel = AfxPort().ListGetSel(pw);
-    if (!AfxPort().ListDelete(pw, nIndex))
-        return -1;
+    AfxPort().ListDelete(pw, nIndex);
     // As the platform's list box: the selection stays on its entry, and
     // goes with it; no neighbour is selected in its place.
     if (nSel == nIndex)
@@ -223,6 +230,14 @@ void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
 
 // ---- test hooks
 
+namespace {
+
+CAfxInputSimulator* g_pSimulator = nullptr;
+
+}  // namespace
+
+void AfxSetInputSimulator(CAfxInputSimulator* pSimulator) { g_pSimulator = pSimulator; }
+
 void AfxClickForTesting(CWnd* pWnd)
 {
     CWndState* pState = pWnd != nullptr ? pWnd->State() : nullptr;
@@ -232,7 +247,8 @@ void AfxClickForTesting(CWnd* pWnd)
     case AfxControl::PushButton:
     case AfxControl::DefPushButton:
     case AfxControl::CheckBox:
-        AfxPort().SimulateClick(pState->pw);
+        if (g_pSimulator != nullptr)
+            g_pSimulator->Click(pState->pw);
         break;
     case AfxControl::Static:
     case AfxControl::IconStatic:
@@ -245,14 +261,14 @@ void AfxClickForTesting(CWnd* pWnd)
 
 void AfxTypeForTesting(CWnd* pWnd, const CString& strText)
 {
-    if (AFX_PORTWND pw = PortOf(pWnd))
-        AfxPort().SimulateTyping(pw, strText);
+    if (AFX_PORTWND pw = PortOf(pWnd); pw != nullptr && g_pSimulator != nullptr)
+        g_pSimulator->Type(pw, strText);
 }
 
 void AfxPressKeyForTesting(CWnd* pWnd, UINT nVirtKey)
 {
-    if (AFX_PORTWND pw = PortOf(pWnd))
-        AfxPort().SimulateKey(pw, nVirtKey);
+    if (AFX_PORTWND pw = PortOf(pWnd); pw != nullptr && g_pSimulator != nullptr)
+        g_pSimulator->PressKey(pw, nVirtKey);
 }
 
 void AfxCloseForTesting(CWnd* pWnd)
@@ -268,8 +284,8 @@ void AfxDragListItemForTesting(CDragListBox* pList, int nFrom, int nTo)
 {
     AFX_PORTWND pw = PortOf(pList);
     const int nCount = pw != nullptr ? AfxPort().ListCount(pw) : 0;
-    if (nFrom >= 0 && nFrom < nCount && nTo >= 0 && nTo < nCount && nFrom != nTo)
-        AfxPort().SimulateDrag(pw, nFrom, nTo);
+    if (nFrom >= 0 && nFrom < nCount && nTo >= 0 && nTo < nCount && nFrom != nTo && g_pSimulator != nullptr)
+        g_pSimulator->Drag(pw, nFrom, nTo);
 }
 
 CWnd* AfxGetFocusForTesting(CWnd* pWnd)

@@ -1,8 +1,9 @@
 // The port: what the framework asks of a backend (Qt widgets, a console, one
 // day Win32). Everything with a meaning of its own (the window tree, message
 // maps, routing, data exchange, dialogs, documents, the message queue, timers
-// by id, the tray record) lives in the framework above this line; a backend
-// only makes and changes native things and reports what the user did.
+// by id, the tray record, when a window may go, whether a text changed, what
+// Return and Esc do, list bounds) lives in the framework above this line; a
+// backend only makes and changes native things and reports what the user did.
 //
 // No backend types cross this line. Every call comes on the user-interface
 // thread except WakeUiThread.
@@ -65,11 +66,14 @@ public:
     // Runs until ExitLoop(loop); returns its code. Nested loops nest.
     virtual int RunLoop(AFX_LOOP& loop) = 0;
     virtual void ExitLoop(AFX_LOOP& loop, int nExitCode) = 0;
-    // Delivers what is pending; bFlushDeletes also lets go of windows
-    // destroyed since (only when no handler is on the stack).
-    virtual void ProcessEvents(BOOL bFlushDeletes) = 0;
+    // Delivers what is pending.
+    virtual void ProcessEvents() = 0;
     // Waits at most nMs for something to happen, delivering it.
     virtual void WaitForEvents(int nMs) = 0;
+    // An option of the toolkit's own that takes the next argument as its
+    // value (Qt's -platform NAME), named without its dashes: the framework's
+    // command line skips both. A backend without a toolkit has none.
+    virtual BOOL TakesOptionValue(const char* /*pszName*/) { return FALSE; }
 
     // ---- timers and descriptors; they report through AfxPortTimer and
     // AfxPortDescriptor
@@ -90,9 +94,13 @@ public:
     virtual AFX_PORTWND CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect) = 0;
     // Dialog base units of the template's font: average character width and height.
     virtual CSize DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl) = 0;
-    // Hides the window now and lets go of it once no handler is on the stack.
+    // Destroys the window and every window in it, now. Never while a handler
+    // runs: the framework hides a window destroyed then and asks once the
+    // handler has returned, so the window whose click or close brought the
+    // handler about is never destroyed under its own feet.
     virtual void DestroyWindow(AFX_PORTWND pw) = 0;
 
+    // Only when the text changes.
     virtual void SetText(AFX_PORTWND pw, const CString& str) = 0;
     virtual CString GetText(AFX_PORTWND pw) = 0;
     virtual void EnableWindow(AFX_PORTWND pw, BOOL bEnable) = 0;
@@ -122,24 +130,17 @@ public:
     virtual int GetCheck(AFX_PORTWND pw) = 0;
     virtual void SetCheck(AFX_PORTWND pw, int nCheck) = 0;
     // Entries of list and combo boxes. Adding never changes the selection
-    // or a combo box's edit text.
+    // or a combo box's edit text. The framework checks every index: it is
+    // that of an entry (for ListInsert it may be the count, the end).
     virtual void ListReset(AFX_PORTWND pw) = 0;
-    virtual int ListAdd(AFX_PORTWND pw, const CString& str) = 0;
-    virtual int ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) = 0;  // -1 on a bad index
-    virtual BOOL ListDelete(AFX_PORTWND pw, int nIndex) = 0;
+    virtual int ListAdd(AFX_PORTWND pw, const CString& str) = 0;  // the new entry's index
+    virtual void ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) = 0;
+    virtual void ListDelete(AFX_PORTWND pw, int nIndex) = 0;
     virtual int ListCount(AFX_PORTWND pw) = 0;
     virtual int ListGetSel(AFX_PORTWND pw) = 0;           // -1 for none
     virtual void ListSetSel(AFX_PORTWND pw, int nIndex) = 0;  // -1 clears (and a combo's edit text)
     virtual CString ListGetText(AFX_PORTWND pw, int nIndex) = 0;
     virtual void EnableDragReorder(AFX_PORTWND pw) = 0;
-
-    // ---- what the user does, for tests: through the native control, so a
-    // disabled button does not click
-    virtual void SimulateClick(AFX_PORTWND pw) = 0;
-    virtual void SimulateTyping(AFX_PORTWND pw, const CString& strText) = 0;
-    virtual void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) = 0;
-    // Moves list entry nFrom to nTo as a finished drag would.
-    virtual void SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo) = 0;
 
     // ---- notification area; icons report through AfxPortTrayAction and
     // AfxPortTrayCommand
@@ -148,7 +149,9 @@ public:
     // contextMenu: items the desktop shows as the icon's own menu (empty: none).
     virtual AFX_PORTTRAY TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> contextMenu, int nDefaultPos) = 0;
     virtual void TraySetIcon(AFX_PORTTRAY tray, HICON hIcon) = 0;  // null: an empty image
-    virtual void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) = 0;
+    virtual void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) = 0;  // only when it changes
+    // Removes the icon now. An icon reports only by posting, so nothing of
+    // its own is on the stack when the program removes it.
     virtual void TrayDelete(AFX_PORTTRAY tray) = 0;
 
     // ---- modal things of the desktop's own
@@ -189,6 +192,79 @@ public:
     virtual BOOL OpenUrl(const CString& strUrl) = 0;
 };
 
+// A backend's class declares every call above with this one line, so that the
+// list stands once for all backends:
+//     class CQtPort final : public CAfxPort { public: AFX_DECLARE_PORT };
+// The calls that have a default (SetAppIdentity, TakesOptionValue,
+// GetForegroundWindow) a backend declares by hand where it does more.
+#define AFX_DECLARE_PORT \
+    void Init(int& argc, char** argv) override; \
+    void WakeUiThread() override; \
+    int RunLoop(AFX_LOOP& loop) override; \
+    void ExitLoop(AFX_LOOP& loop, int nExitCode) override; \
+    void ProcessEvents() override; \
+    void WaitForEvents(int nMs) override; \
+    AFX_TOKEN StartTimer(UINT nElapseMs) override; \
+    void StopTimer(AFX_TOKEN token) override; \
+    AFX_TOKEN WatchDescriptor(int fd, short nEvents) override; \
+    void ChangeWatch(AFX_TOKEN token, short nEvents) override; \
+    void UnwatchDescriptor(AFX_TOKEN token) override; \
+    AFX_PORTWND CreateFrame(const AFX_FRAMEDESC& desc) override; \
+    AFX_PORTWND CreateForm(AFX_PORTWND pwParent, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) override; \
+    AFX_PORTWND CreateDialogWindow(AFX_PORTWND pwOwner, const AFX_DLGTEMPLATE& tmpl, CSize sizeClient) override; \
+    AFX_PORTWND CreateControl(AFX_PORTWND pwParent, const AFX_DLGITEM& item, const CRect& rect) override; \
+    CSize DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl) override; \
+    void DestroyWindow(AFX_PORTWND pw) override; \
+    void SetText(AFX_PORTWND pw, const CString& str) override; \
+    CString GetText(AFX_PORTWND pw) override; \
+    void EnableWindow(AFX_PORTWND pw, BOOL bEnable) override; \
+    BOOL IsWindowEnabled(AFX_PORTWND pw) override; \
+    void ShowWindow(AFX_PORTWND pw, int nCmdShow) override; \
+    BOOL IsHidden(AFX_PORTWND pw) override; \
+    BOOL IsVisible(AFX_PORTWND pw) override; \
+    BOOL IsMinimized(AFX_PORTWND pw) override; \
+    CRect GetWindowRect(AFX_PORTWND pw) override; \
+    void MoveWindow(AFX_PORTWND pw, const CRect& rect) override; \
+    void PlaceWindow(AFX_PORTWND pw, const CRect& rcOuter, const AFX_SIZELIMITS& limits) override; \
+    void SetForegroundWindow(AFX_PORTWND pw) override; \
+    void SetIcon(AFX_PORTWND pw, HICON hIcon) override; \
+    void ShowModal(AFX_PORTWND pw) override; \
+    BOOL HasFocus(AFX_PORTWND pw) override; \
+    void SetFocus(AFX_PORTWND pw) override; \
+    void SetAccessibleName(AFX_PORTWND pw, const CString& strName) override; \
+    int GetCheck(AFX_PORTWND pw) override; \
+    void SetCheck(AFX_PORTWND pw, int nCheck) override; \
+    void ListReset(AFX_PORTWND pw) override; \
+    int ListAdd(AFX_PORTWND pw, const CString& str) override; \
+    void ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) override; \
+    void ListDelete(AFX_PORTWND pw, int nIndex) override; \
+    int ListCount(AFX_PORTWND pw) override; \
+    int ListGetSel(AFX_PORTWND pw) override; \
+    void ListSetSel(AFX_PORTWND pw, int nIndex) override; \
+    CString ListGetText(AFX_PORTWND pw, int nIndex) override; \
+    void EnableDragReorder(AFX_PORTWND pw) override; \
+    BOOL TrayAvailable() override; \
+    BOOL DesktopShowsTrayMenu() override; \
+    AFX_PORTTRAY TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> contextMenu, int nDefaultPos) override; \
+    void TraySetIcon(AFX_PORTTRAY tray, HICON hIcon) override; \
+    void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) override; \
+    void TrayDelete(AFX_PORTTRAY tray) override; \
+    UINT TrackPopupMenu(std::span<const AFX_MENUITEM> items, int nDefaultPos, CPoint pt) override; \
+    int MessageBox(AFX_PORTWND pwOwner, const CString& strCaption, const CString& strText, UINT nType) override; \
+    void CloseModalWindows() override; \
+    CString FileDialog(BOOL bOpen, const CString& strCaption) override; \
+    CSize ScreenSize() override; \
+    CPoint CursorPos() override; \
+    void ShowWaitCursor(BOOL bShow) override; \
+    void SetStaticNotify(AFX_PORTWND pw, BOOL bNotify) override; \
+    CRect GetClientRect(AFX_PORTWND pw) override; \
+    void GetFont(AFX_PORTWND pw, LOGFONT& lf) override; \
+    void InvalidateWindow(AFX_PORTWND pw) override; \
+    void SetMouseCapture(AFX_PORTWND pw) override; \
+    void SetCursor(HCURSOR hCursor) override; \
+    void Beep() override; \
+    BOOL OpenUrl(const CString& strUrl) override;
+
 // The backend the framework runs on; set once before anything else.
 void AfxSetPort(CAfxPort* pPort);
 CAfxPort& AfxPort();
@@ -196,7 +272,11 @@ BOOL AfxHasPort();
 
 // ---- what a backend reports, on the user-interface thread
 void AfxPortCommand(AFX_PORTWND pw, UINT nID);  // a control was clicked, a menu item or shortcut chosen
-void AfxPortClose(AFX_PORTWND pw);              // the desktop asks a window to close (or Esc in a dialog)
+void AfxPortClose(AFX_PORTWND pw);              // the desktop asks a window to close
+// A key that the control with the focus in pw did not take itself (VK_RETURN,
+// VK_ESCAPE): Return presses the default button of the form or dialog around
+// pw, Esc cancels a dialog. TRUE if the key did something.
+BOOL AfxPortKey(AFX_PORTWND pw, UINT nVirtKey);
 void AfxPortTimer(AFX_TOKEN token);
 void AfxPortDescriptor(AFX_TOKEN token, short nReady);
 void AfxPortRunQueued();

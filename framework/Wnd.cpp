@@ -9,6 +9,7 @@
 namespace {
 
 int g_nDispatchDepth = 0;
+bool g_bHeldDestroyPosted = false;
 
 // The registry. Handles count up and are never reused, so a handle that
 // outlives its window can never name a later one. Deliberately never
@@ -18,6 +19,9 @@ struct CRegistry {
     std::unordered_map<std::uintptr_t, std::unique_ptr<CWndState>> byHandle;
     std::unordered_map<AFX_PORTWND, CWndState*> byPort;
     std::vector<std::function<void(HWND)>> destroyHooks;
+    // Native windows destroyed while a handler ran, oldest first: a window
+    // held back goes before any window it sits in.
+    std::vector<AFX_PORTWND> held;
 };
 
 CRegistry& Registry()
@@ -60,6 +64,22 @@ std::vector<HWND> OwnedWindows(const CWndState* pState)
     return owned;
 }
 
+// A handler on the stack may have come from this very window (its button's
+// click, its close box), and the backend's code that called it is still
+// running: the window is hidden now and destroyed from the loop, once no
+// handler is on the stack. Without a handler it goes at once, after those
+// held back.
+void DestroyNative(AFX_PORTWND pw)
+{
+    if (CDispatchScope::Active()) {
+        AfxPort().ShowWindow(pw, SW_HIDE);
+        Registry().held.push_back(pw);
+        return;
+    }
+    AfxDestroyHeldWindows();
+    AfxPort().DestroyWindow(pw);
+}
+
 void Retire(CWndState* pState, BOOL bNative)
 {
     // Owned windows go first: a backend may keep them with their owner, and
@@ -89,7 +109,7 @@ void Retire(CWndState* pState, BOOL bNative)
         std::erase(pState->pParent->children, pState);
     CRegistry& registry = Registry();
     if (bNative && pState->pw != nullptr)
-        AfxPort().DestroyWindow(pState->pw);
+        DestroyNative(pState->pw);
     registry.byPort.erase(pState->pw);
     const HWND hWnd = pState->hWnd;
     registry.byHandle.erase(HandleValue(hWnd));  // deletes pState
@@ -103,8 +123,29 @@ void Retire(CWndState* pState, BOOL bNative)
 // ---- dispatch scope
 
 CDispatchScope::CDispatchScope() { ++g_nDispatchDepth; }
-CDispatchScope::~CDispatchScope() { --g_nDispatchDepth; }
+
+CDispatchScope::~CDispatchScope()
+{
+    if (--g_nDispatchDepth > 0 || Registry().held.empty() || g_bHeldDestroyPosted)
+        return;
+    // Not from here: the backend's code that called the handler is still
+    // on the stack. Its loop runs the queue once that has returned.
+    g_bHeldDestroyPosted = true;
+    AfxRunOnUiThread([] {
+        g_bHeldDestroyPosted = false;
+        AfxDestroyHeldWindows();  // a nested loop's turn leaves them to the next
+    });
+}
+
 bool CDispatchScope::Active() { return g_nDispatchDepth > 0; }
+
+void AfxDestroyHeldWindows()
+{
+    if (CDispatchScope::Active())
+        return;
+    for (AFX_PORTWND pw : std::exchange(Registry().held, {}))
+        AfxPort().DestroyWindow(pw);
+}
 
 LRESULT AfxDispatch(CWndState* pState, UINT nMessage, WPARAM wParam, LPARAM lParam)
 {
@@ -221,6 +262,37 @@ void AfxPortClose(AFX_PORTWND pw)
         AfxDispatch(pState, WM_CLOSE, 0, 0);
 }
 
+BOOL AfxPortKey(AFX_PORTWND pw, UINT nVirtKey)
+{
+    // The key goes on to the form or dialog the window sits in, as the
+    // platform's dialog manager takes it.
+    CWndState* pHost = AfxStateFromPort(pw);
+    while (pHost != nullptr && pHost->kind != AfxWndKind::Form && pHost->kind != AfxWndKind::Dialog)
+        pHost = pHost->pParent;
+    if (pHost == nullptr)
+        return FALSE;
+    if (nVirtKey == VK_ESCAPE && pHost->kind == AfxWndKind::Dialog) {
+        AfxPortClose(pHost->pw);
+        return TRUE;
+    }
+    if (nVirtKey != VK_RETURN)
+        return FALSE;
+    // The first default button that is shown; a disabled one takes the key
+    // and does nothing, as a disabled button takes no click.
+    for (CWndState* pChild : pHost->children) {
+        if (pChild->kind != AfxWndKind::Control || pChild->ctrlKind != AfxControl::DefPushButton ||
+            AfxPort().IsHidden(pChild->pw))
+            continue;
+        bool bEnabled = true;
+        for (CWndState* p = pChild; p != nullptr && bEnabled; p = p->pParent)
+            bEnabled = AfxPort().IsWindowEnabled(p->pw) != FALSE;
+        if (bEnabled)
+            AfxPortCommand(pChild->pw, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 // ---- CWnd
 
 CWnd::CWnd() = default;
@@ -313,7 +385,10 @@ BOOL CWnd::IsWindow() const { return m_pState != nullptr; }
 
 void CWnd::SetWindowText(const CString& strText)
 {
-    if (AFX_PORTWND pw = PortOf(this))
+    // The countdown sets the same text every second: the backend (and what
+    // it reports, and what it measures) hears only of a new one.
+    AFX_PORTWND pw = PortOf(this);
+    if (pw != nullptr && AfxPort().GetText(pw) != strText)
         AfxPort().SetText(pw, strText);
 }
 

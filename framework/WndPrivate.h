@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/Port.h"
+#include "framework/Testing.h"
 #include "framework/Wnd.h"
 
 #include <functional>
@@ -53,8 +54,8 @@ void AfxRetireWindow(CWndState* pState);
 // Every top-level window alive, oldest first.
 std::vector<HWND> AfxTopLevelWindows();
 
-// ---- calls into the program; deletions of native windows wait while one is
-// on the stack
+// ---- calls into the program. A native window destroyed while one is on the
+// stack is hidden at once and destroyed once the outermost has returned.
 class CDispatchScope {
 public:
     CDispatchScope();
@@ -66,6 +67,8 @@ public:
 
 // Sends nMessage to the window's receiver as a handler call of the framework.
 LRESULT AfxDispatch(CWndState* pState, UINT nMessage, WPARAM wParam, LPARAM lParam);
+// Destroys the native windows held back, unless a handler is on the stack.
+void AfxDestroyHeldWindows();
 
 // ---- the queue (Queue.cpp): wakes the backend when work waits for it
 void AfxWakeIfQueued();

@@ -1,3 +1,5 @@
+// The hive file's text: parsing it, finding and changing keys and values,
+// and writing it back (HiveFile.h); no file is touched here.
 #include "platform/HiveFile.h"
 
 namespace {

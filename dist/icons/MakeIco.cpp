@@ -1,10 +1,12 @@
 // Writes the program's main icon as a Windows icon file for the executable's
 // icon group 128: the 16 and 32 pixel pixel art of res/Icons.cpp, exactly as
-// the program draws its idle tray icon, as 32-bit images with their masks.
+// the program draws its idle tray icon, as 32-bit images with their masks
+// (the framework's one decoder of the art, framework/Images.h).
 // Runs at build time on the build machine.
 //
 //   MakeIco FILE.ico
 
+#include "framework/Images.h"
 #include "res/ResourceTables.h"
 #include "res/resource.h"
 
@@ -15,25 +17,6 @@
 #include <vector>
 
 namespace {
-
-bool PaletteColour(char ch, std::uint32_t& bgra)
-{
-    static const std::uint32_t s_aPalette[16] = {
-        0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-        0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
-    };
-    int nIndex = -1;
-    if (ch >= '0' && ch <= '9')
-        nIndex = ch - '0';
-    else if (ch >= 'A' && ch <= 'F')
-        nIndex = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f')
-        nIndex = ch - 'a' + 10;
-    if (nIndex < 0)
-        return false;
-    bgra = 0xFF000000u | s_aPalette[nIndex];  // 0xAARRGGBB is B, G, R, A in memory
-    return true;
-}
 
 void Put16(std::string& str, unsigned n)
 {
@@ -59,14 +42,10 @@ bool ImageData(const AFX_ICON_IMAGE& art, std::string& str)
     Put16(str, 32);
     for (int i = 0; i < 6; ++i)
         Put32(str, 0);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(n) * n, 0);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const char ch = art.pixels[i];
-        if (ch == '\0')
-            return false;
-        if (ch != '.' && !PaletteColour(ch, pixels[i]))
-            return false;
-    }
+    AFX_IMAGE32 image;
+    if (!AfxDecodeIcon(art, image))
+        return false;
+    const std::vector<std::uint32_t>& pixels = image.pixels;  // 0xAARRGGBB: B, G, R, A in memory
     for (int y = n - 1; y >= 0; --y)
         for (int x = 0; x < n; ++x)
             Put32(str, pixels[static_cast<std::size_t>(y) * n + x]);

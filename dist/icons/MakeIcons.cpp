@@ -6,6 +6,7 @@
 //
 //   MakeIcons OUTDIR   writes OUTDIR/16.png, 32.png, 48.png, 64.png, 128.png, 256.png
 
+#include "framework/Images.h"
 #include "res/ResourceTables.h"
 #include "res/resource.h"
 
@@ -30,38 +31,17 @@ struct Image {
     std::vector<Rgba> pixels;  // row by row
 };
 
-// The standard 16-colour palette that the icon art names by hex digit.
-bool PaletteColour(char ch, Rgba& rgba)
-{
-    static const std::uint8_t s_aPalette[16][3] = {
-        {0x00, 0x00, 0x00}, {0x80, 0x00, 0x00}, {0x00, 0x80, 0x00}, {0x80, 0x80, 0x00},
-        {0x00, 0x00, 0x80}, {0x80, 0x00, 0x80}, {0x00, 0x80, 0x80}, {0xC0, 0xC0, 0xC0},
-        {0x80, 0x80, 0x80}, {0xFF, 0x00, 0x00}, {0x00, 0xFF, 0x00}, {0xFF, 0xFF, 0x00},
-        {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF},
-    };
-    int nIndex = -1;
-    if (ch >= '0' && ch <= '9')
-        nIndex = ch - '0';
-    else if (ch >= 'A' && ch <= 'F')
-        nIndex = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f')
-        nIndex = ch - 'a' + 10;
-    if (nIndex < 0)
-        return false;
-    rgba = {s_aPalette[nIndex][0], s_aPalette[nIndex][1], s_aPalette[nIndex][2], 0xFF};
-    return true;
-}
-
+// The art as the program decodes it; false if it is not all there.
 bool FromArt(const AFX_ICON_IMAGE& art, Image& img)
 {
-    img.size = art.size;
-    img.pixels.assign(static_cast<std::size_t>(art.size) * art.size, Rgba{});
-    for (std::size_t i = 0; i < img.pixels.size(); ++i) {
-        const char ch = art.pixels[i];
-        if (ch == '\0')
-            return false;  // art shorter than its size says
-        if (ch != '.' && !PaletteColour(ch, img.pixels[i]))
-            return false;
+    AFX_IMAGE32 decoded;
+    if (!AfxDecodeIcon(art, decoded))
+        return false;
+    img.size = decoded.size;
+    img.pixels.clear();
+    for (const std::uint32_t nArgb : decoded.pixels) {
+        img.pixels.push_back(Rgba{static_cast<std::uint8_t>(nArgb >> 16), static_cast<std::uint8_t>(nArgb >> 8),
+                                  static_cast<std::uint8_t>(nArgb), static_cast<std::uint8_t>(nArgb >> 24)});
     }
     return true;
 }

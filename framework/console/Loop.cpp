@@ -3,18 +3,14 @@
 // time-out up to the next timer. Nothing polls at intervals: an idle program
 // sleeps until one of its own timers is due or a descriptor is ready.
 #include "framework/console/ConsoleBridge.h"
+#include "framework/posix/Waker.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -33,28 +29,19 @@ struct CWatch {
 
 // Made once, never destroyed: nothing of ours runs after main.
 struct CLoopState {
-    std::atomic<int> fdWake{-1};
-    std::thread::id uiThread;
+    CAfxWaker waker;
     int nPendingWakes = 0;  // user-interface thread only
     std::map<AFX_TOKEN, CTimer> timers;
     AFX_TOKEN nNextTimer = 1;
     std::map<AFX_TOKEN, CWatch> watches;
     AFX_TOKEN nNextWatch = 1;
     unsigned long long nIteration = 0;  // counts every pass, nested ones too
-    int nCallOuts = 0;
 };
 
 CLoopState& State()
 {
     static auto* s_pState = new CLoopState;
     return *s_pState;
-}
-
-void TakeWakes(int fd)
-{
-    std::uint64_t nCount = 0;
-    if (::read(fd, &nCount, sizeof(nCount)) == static_cast<ssize_t>(sizeof(nCount)))
-        State().nPendingWakes += static_cast<int>(std::min<std::uint64_t>(nCount, 1 << 30));
 }
 
 short ReadyOf(short nRevents, short nWanted)
@@ -90,7 +77,7 @@ void Iterate(int nTimeoutMs)
     std::vector<AFX_TOKEN> tokens;
     fds.reserve(state.watches.size() + 1);
     tokens.reserve(state.watches.size() + 1);
-    const int fdWake = state.fdWake.load();
+    const int fdWake = state.waker.Descriptor();
     fds.push_back(pollfd{fdWake, POLLIN, 0});
     tokens.push_back(0);
     for (const auto& [token, watch] : state.watches) {
@@ -117,13 +104,12 @@ void Iterate(int nTimeoutMs)
     if (nReady < 0)
         nReady = 0;  // a signal: its handler has written to a watched pipe
     if (nReady > 0 && fdWake >= 0 && (fds[0].revents & POLLIN))
-        TakeWakes(fdWake);
+        state.nPendingWakes += state.waker.TakeWakes();
 
     // The wakes pending now, one queue item each; what these items post
     // waits for the next pass, so timers and sockets get their turn.
     for (int n = state.nPendingWakes; n > 0 && state.nPendingWakes > 0; --n) {
         --state.nPendingWakes;
-        CConsoleCallOut callOut;
         AfxPortRunQueued();
         if (state.nIteration != nPass)
             return;
@@ -145,7 +131,6 @@ void Iterate(int nTimeoutMs)
         timer.due += timer.period;
         if (timer.due <= now)
             timer.due = now + timer.period;
-        CConsoleCallOut callOut;
         AfxPortTimer(token);
         if (state.nIteration != nPass)
             return;
@@ -166,7 +151,6 @@ void Iterate(int nTimeoutMs)
                                                             : ReadyOf(fds[i].revents, it->second.nEvents);
         if (nFdReady == 0)
             continue;
-        CConsoleCallOut callOut;
         AfxPortDescriptor(tokens[i], nFdReady);
         if (state.nIteration != nPass)
             return;
@@ -174,10 +158,6 @@ void Iterate(int nTimeoutMs)
 }
 
 }  // namespace
-
-CConsoleCallOut::CConsoleCallOut() { ++State().nCallOuts; }
-
-CConsoleCallOut::~CConsoleCallOut() { --State().nCallOuts; }
 
 CAfxPort& AfxConsolePort()
 {
@@ -188,10 +168,9 @@ CAfxPort& AfxConsolePort()
 void CConsolePort::Init(int& /*argc*/, char** argv)
 {
     CLoopState& state = State();
-    if (state.fdWake.load() >= 0)
+    if (state.waker.Descriptor() >= 0)
         return;
-    state.uiThread = std::this_thread::get_id();
-    state.fdWake.store(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    state.waker.Open();
     if (argv != nullptr && argv[0] != nullptr && ConsoleProgramName().empty()) {
         const char* pszSlash = std::strrchr(argv[0], '/');
         AfxConsoleSetProgramName(pszSlash ? pszSlash + 1 : argv[0]);
@@ -201,15 +180,10 @@ void CConsolePort::Init(int& /*argc*/, char** argv)
 void CConsolePort::WakeUiThread()
 {
     CLoopState& state = State();
-    const int fd = state.fdWake.load();
-    if (fd < 0)
+    if (state.waker.Descriptor() < 0)
         return;  // not running yet: the framework wakes again once it is
-    if (std::this_thread::get_id() == state.uiThread) {
+    if (!state.waker.WakeFromOtherThread())
         ++state.nPendingWakes;
-        return;
-    }
-    const std::uint64_t nOne = 1;
-    [[maybe_unused]] ssize_t n = ::write(fd, &nOne, sizeof(nOne));
 }
 
 int CConsolePort::RunLoop(AFX_LOOP& loop)
@@ -219,11 +193,8 @@ int CConsolePort::RunLoop(AFX_LOOP& loop)
     // Nested loops are this loop run again further down the stack.
     int nMarker = 0;
     loop.pBackend = &nMarker;
-    while (!loop.bExited) {
-        if (State().nCallOuts == 0)
-            ConsoleFreeDestroyedWindows();
+    while (!loop.bExited)
         Iterate(-1);
-    }
     loop.pBackend = nullptr;
     return loop.nExitCode;
 }
@@ -234,12 +205,7 @@ void CConsolePort::ExitLoop(AFX_LOOP& loop, int nExitCode)
     loop.nExitCode = nExitCode;
 }
 
-void CConsolePort::ProcessEvents(BOOL bFlushDeletes)
-{
-    Iterate(0);
-    if (bFlushDeletes && State().nCallOuts == 0)
-        ConsoleFreeDestroyedWindows();
-}
+void CConsolePort::ProcessEvents() { Iterate(0); }
 
 void CConsolePort::WaitForEvents(int nMs) { Iterate(std::max(0, nMs)); }
 

@@ -10,7 +10,6 @@ namespace {
 
 struct CConsoleTray {
     HICON hIcon = nullptr;
-    CString strTip;
 };
 
 CConsoleTray* TrayOf(AFX_PORTTRAY tray) { return reinterpret_cast<CConsoleTray*>(tray); }
@@ -56,12 +55,8 @@ void CConsolePort::TraySetIcon(AFX_PORTTRAY tray, HICON hIcon)
         g_pListener->OnTrayIcon(hIcon);
 }
 
-void CConsolePort::TraySetTip(AFX_PORTTRAY tray, const CString& strTip)
+void CConsolePort::TraySetTip(AFX_PORTTRAY /*tray*/, const CString& strTip)
 {
-    CConsoleTray* pTray = TrayOf(tray);
-    if (pTray->strTip == strTip)
-        return;
-    pTray->strTip = strTip;
     if (g_pListener != nullptr)
         g_pListener->OnTrayTip(strTip);
 }

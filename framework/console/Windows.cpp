@@ -10,7 +10,6 @@ namespace {
 // Made once, never destroyed: nothing of ours runs after main.
 struct CWindows {
     std::vector<std::unique_ptr<CConsoleWnd>> topLevel;
-    std::vector<std::unique_ptr<CConsoleWnd>> destroyed;
 };
 
 CWindows& Windows()
@@ -66,7 +65,13 @@ BOOL ConsoleIsEffectivelyEnabled(const CConsoleWnd* pWnd)
     return TRUE;
 }
 
-void ConsoleFreeDestroyedWindows() { Windows().destroyed.clear(); }
+void ConsoleSetText(CConsoleWnd* pWnd, const CString& str)
+{
+    pWnd->strText = str;
+    IConsoleListener* pListener = ConsoleListener();
+    if (pListener != nullptr && pWnd->kind == CConsoleKind::Control)
+        pListener->OnControlText(pWnd->pParent ? pWnd->pParent->nTemplateId : 0, pWnd->nCtrlId, str);
+}
 
 AFX_PORTWND CConsolePort::CreateFrame(const AFX_FRAMEDESC& desc)
 {
@@ -116,28 +121,11 @@ void CConsolePort::DestroyWindow(AFX_PORTWND pw)
     CConsoleWnd* pWnd = WndOf(pw);
     if (pWnd == nullptr)
         return;
-    pWnd->bHidden = TRUE;
-    // Kept until no call of ours is on the stack: it may be the window whose
-    // click brought us here.
     auto& siblings = pWnd->pParent != nullptr ? pWnd->pParent->children : Windows().topLevel;
-    auto it = std::find_if(siblings.begin(), siblings.end(), [pWnd](const auto& p) { return p.get() == pWnd; });
-    if (it == siblings.end())
-        return;
-    pWnd->pParent = nullptr;
-    Windows().destroyed.push_back(std::move(*it));
-    siblings.erase(it);
+    std::erase_if(siblings, [pWnd](const auto& p) { return p.get() == pWnd; });  // with its children
 }
 
-void CConsolePort::SetText(AFX_PORTWND pw, const CString& str)
-{
-    CConsoleWnd* pWnd = WndOf(pw);
-    if (pWnd->strText == str)
-        return;
-    pWnd->strText = str;
-    IConsoleListener* pListener = ConsoleListener();
-    if (pListener != nullptr && pWnd->kind == CConsoleKind::Control)
-        pListener->OnControlText(pWnd->pParent ? pWnd->pParent->nTemplateId : 0, pWnd->nCtrlId, str);
-}
+void CConsolePort::SetText(AFX_PORTWND pw, const CString& str) { ConsoleSetText(WndOf(pw), str); }
 
 CString CConsolePort::GetText(AFX_PORTWND pw) { return WndOf(pw)->strText; }
 

@@ -1,5 +1,7 @@
 // The Qt application, waking the user-interface thread, loops, timers,
 // descriptor watches, the screen, the pointer, icons and keys.
+#include "framework/Images.h"
+#include "framework/posix/Waker.h"
 #include "framework/qt/QtBridge.h"
 #include "framework/qt/QtPort.h"
 
@@ -13,18 +15,15 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <cstring>
 #include <map>
-#include <thread>
 
 namespace {
 
 // Wakes for the framework's queue. Another thread never touches Qt: it
-// writes to an eventfd, and the user-interface thread turns that into a
-// posted event of its own. Posted events are delivered inside nested loops
+// writes to the waker's eventfd, and the user-interface thread turns that
+// into a posted event of its own. Posted events are delivered inside nested loops
 // too, and an event made and deleted on one thread is plain to
 // ThreadSanitizer, which cannot see Qt's own hand-over between threads.
 class CWaker : public QObject {
@@ -35,26 +34,20 @@ public:
         return s_type;
     }
 
-    CWaker() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread(std::this_thread::get_id())
+    CWaker()
     {
-        auto* pNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        m_waker.Open();
+        auto* pNotifier = new QSocketNotifier(m_waker.Descriptor(), QSocketNotifier::Read, this);
         QObject::connect(pNotifier, &QSocketNotifier::activated, this, [this] {
-            std::uint64_t nCount = 0;
-            if (::read(m_fd, &nCount, sizeof(nCount)) != static_cast<ssize_t>(sizeof(nCount)))
-                return;
-            for (std::uint64_t i = 0; i < nCount; ++i)
+            for (int n = m_waker.TakeWakes(); n > 0; --n)
                 QCoreApplication::postEvent(this, new QEvent(WakeType()));
         });
     }
 
     void Wake()
     {
-        if (std::this_thread::get_id() == m_thread) {
+        if (!m_waker.WakeFromOtherThread())
             QCoreApplication::postEvent(this, new QEvent(WakeType()));
-            return;
-        }
-        const std::uint64_t nOne = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_fd, &nOne, sizeof(nOne));
     }
 
 protected:
@@ -67,8 +60,7 @@ protected:
     }
 
 private:
-    int m_fd;
-    std::thread::id m_thread;
+    CAfxWaker m_waker;
 };
 
 std::atomic<CWaker*> g_pWaker{nullptr};
@@ -94,41 +86,6 @@ std::map<AFX_TOKEN, CWatch>& Watches()
 }
 
 AFX_TOKEN g_nNextWatch = 1;
-
-QRgb PaletteColour(char ch)
-{
-    static const QRgb s_aPalette[16] = {
-        qRgb(0x00, 0x00, 0x00), qRgb(0x80, 0x00, 0x00), qRgb(0x00, 0x80, 0x00), qRgb(0x80, 0x80, 0x00),
-        qRgb(0x00, 0x00, 0x80), qRgb(0x80, 0x00, 0x80), qRgb(0x00, 0x80, 0x80), qRgb(0xC0, 0xC0, 0xC0),
-        qRgb(0x80, 0x80, 0x80), qRgb(0xFF, 0x00, 0x00), qRgb(0x00, 0xFF, 0x00), qRgb(0xFF, 0xFF, 0x00),
-        qRgb(0x00, 0x00, 0xFF), qRgb(0xFF, 0x00, 0xFF), qRgb(0x00, 0xFF, 0xFF), qRgb(0xFF, 0xFF, 0xFF),
-    };
-    int nIndex = -1;
-    if (ch >= '0' && ch <= '9')
-        nIndex = ch - '0';
-    else if (ch >= 'A' && ch <= 'F')
-        nIndex = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f')
-        nIndex = ch - 'a' + 10;
-    return nIndex < 0 ? qRgba(0, 0, 0, 0) : s_aPalette[nIndex];
-}
-
-void AddImage(QIcon& icon, const AFX_ICON_IMAGE& image)
-{
-    if (image.pixels == nullptr || image.size <= 0)
-        return;
-    QImage img(image.size, image.size, QImage::Format_ARGB32);
-    const char* p = image.pixels;
-    for (int y = 0; y < image.size; ++y) {
-        auto* pLine = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < image.size; ++x) {
-            // A short string leaves the rest transparent rather than reading past it.
-            const char ch = *p ? *p++ : '.';
-            pLine[x] = PaletteColour(ch);
-        }
-    }
-    icon.addPixmap(QPixmap::fromImage(img));
-}
 
 }  // namespace
 
@@ -206,13 +163,21 @@ void CQtPort::ExitLoop(AFX_LOOP& loop, int nExitCode)
         static_cast<QEventLoop*>(loop.pBackend)->exit(nExitCode);
 }
 
-void CQtPort::ProcessEvents(BOOL bFlushDeletes)
+void CQtPort::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+BOOL CQtPort::TakesOptionValue(const char* pszName)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Windows destroyed outside any event handler are deleted here; Qt
-    // defers those deletions until a loop at their own level runs.
-    if (bFlushDeletes)
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Qt's own options with a value (QApplication and QGuiApplication).
+    static const char* const s_apszOptions[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+        "qwindowtitle", "style", "stylesheet", "session", "display", "geometry", "title", "name", "font", "fn",
+        "bg", "background", "fg", "foreground", "btn", "button", "visual", "im", "inputstyle", "qmljsdebugger",
+    };
+    for (const char* pszOption : s_apszOptions) {
+        if (std::strcmp(pszName, pszOption) == 0)
+            return TRUE;
+    }
+    return FALSE;
 }
 
 void CQtPort::WaitForEvents(int nMs)
@@ -289,6 +254,13 @@ void CQtPort::ShowWaitCursor(BOOL bShow)
     ShowWaitShape(bShow != FALSE);
 }
 
+QPixmap PixmapOf(const AFX_IMAGE32& image)
+{
+    const QImage img(reinterpret_cast<const uchar*>(image.pixels.data()), image.size, image.size,
+                     image.size * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_ARGB32);
+    return QPixmap::fromImage(img.copy());  // the image only borrows the pixels
+}
+
 QIcon IconFromResource(HICON hIcon)
 {
     // The tray changes its icon twice per probe: each image is made once.
@@ -299,8 +271,12 @@ QIcon IconFromResource(HICON hIcon)
     if (it != s_pCache->end())
         return it->second;
     QIcon icon;
-    AddImage(icon, hIcon->large);
-    AddImage(icon, hIcon->small);
+    for (const AFX_ICON_IMAGE& art : {hIcon->large, hIcon->small}) {
+        AFX_IMAGE32 image;
+        AfxDecodeIcon(art, image);
+        if (image.size > 0)
+            icon.addPixmap(PixmapOf(image));
+    }
     return (*s_pCache)[hIcon] = icon;
 }
 

@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -132,15 +131,6 @@ Qt::Alignment StaticAlignment(DWORD dwStyle)
     if (dwStyle & SS_RIGHT)
         return Qt::AlignRight | Qt::AlignTop;
     return Qt::AlignLeft | Qt::AlignTop;
-}
-
-// Where the keyboard goes in a control: a combo box's edit field.
-QWidget* KeyTarget(AFX_PORTWND pw)
-{
-    QWidget* pWidget = WidgetOf(pw);
-    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
-        return pCombo->lineEdit();
-    return pWidget;
 }
 
 }  // namespace
@@ -290,34 +280,24 @@ int CQtPort::ListAdd(AFX_PORTWND pw, const CString& str)
     return -1;
 }
 
-int CQtPort::ListInsert(AFX_PORTWND pw, int nIndex, const CString& str)
+void CQtPort::ListInsert(AFX_PORTWND pw, int nIndex, const CString& str)
 {
-    const int nCount = ListCount(pw);
-    if (nIndex < 0 || nIndex > nCount)
-        return nIndex == -1 ? ListAdd(pw, str) : -1;
     if (QComboBox* pCombo = ComboOf(pw)) {
         const QString strEdit = pCombo->currentText();
         pCombo->insertItem(nIndex, ToQt(str));
         if (pCombo->currentText() != strEdit)
             pCombo->setEditText(strEdit);
-        return nIndex;
-    }
-    if (QListWidget* pList = ListOf(pw)) {
+    } else if (QListWidget* pList = ListOf(pw)) {
         pList->insertItem(nIndex, ToQt(str));
-        return nIndex;
     }
-    return -1;
 }
 
-BOOL CQtPort::ListDelete(AFX_PORTWND pw, int nIndex)
+void CQtPort::ListDelete(AFX_PORTWND pw, int nIndex)
 {
-    if (nIndex < 0 || nIndex >= ListCount(pw))
-        return FALSE;
     if (QComboBox* pCombo = ComboOf(pw))
         pCombo->removeItem(nIndex);
     else if (QListWidget* pList = ListOf(pw))
         delete pList->takeItem(nIndex);
-    return TRUE;
 }
 
 int CQtPort::ListCount(AFX_PORTWND pw)
@@ -362,7 +342,7 @@ CString CQtPort::ListGetText(AFX_PORTWND pw, int nIndex)
 {
     if (QComboBox* pCombo = ComboOf(pw))
         return pCombo->itemText(nIndex).toStdString();
-    if (QListWidget* pList = ListOf(pw); pList != nullptr && pList->item(nIndex) != nullptr)
+    if (QListWidget* pList = ListOf(pw))
         return pList->item(nIndex)->text().toStdString();
     return CString();
 }
@@ -376,46 +356,4 @@ void CQtPort::EnableDragReorder(AFX_PORTWND pw)
         pList->setDragDropMode(QAbstractItemView::InternalMove);
         pList->setDefaultDropAction(Qt::MoveAction);
     }
-}
-
-void CQtPort::SimulateClick(AFX_PORTWND pw)
-{
-    if (auto* pButton = qobject_cast<QAbstractButton*>(WidgetOf(pw)))
-        pButton->click();
-}
-
-void CQtPort::SimulateTyping(AFX_PORTWND pw, const CString& strText)
-{
-    QWidget* pWidget = KeyTarget(pw);
-    if (pWidget == nullptr)
-        return;
-    for (const QChar ch : ToQt(strText)) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QCoreApplication::sendEvent(pWidget, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
-        QCoreApplication::sendEvent(pWidget, &release);
-    }
-}
-
-void CQtPort::SimulateKey(AFX_PORTWND pw, UINT nVirtKey)
-{
-    QWidget* pWidget = KeyTarget(pw);
-    if (pWidget == nullptr)
-        return;
-    const int nKey = QtKeyFromVirtKey(nVirtKey);
-    QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(pWidget, &press);
-    QKeyEvent release(QEvent::KeyRelease, nKey, Qt::NoModifier);
-    QCoreApplication::sendEvent(pWidget, &release);
-}
-
-void CQtPort::SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo)
-{
-    // What an internal move does when the entry is dropped: the model moves
-    // the row, and the moved entry is the current one.
-    QListWidget* pList = ListOf(pw);
-    if (pList == nullptr)
-        return;
-    if (pList->model()->moveRow(QModelIndex(), nFrom, QModelIndex(), nTo > nFrom ? nTo + 1 : nTo))
-        pList->setCurrentRow(nTo, QItemSelectionModel::ClearAndSelect);
 }

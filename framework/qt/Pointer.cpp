@@ -1,12 +1,12 @@
 // The pointer: the mouse capture as a Qt mouse grab, and the shape the
 // program sets, kept as one application-wide override cursor below the wait
 // cursor.
+#include "framework/Images.h"
 #include "framework/qt/QtBridge.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QImage>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -35,23 +35,13 @@ CPointer& Pointer()
 QCursor CursorOf(HCURSOR hCursor)
 {
     static auto* s_pCache = new std::map<HCURSOR, QCursor>;
-    if (hCursor->pixels == nullptr)
-        return QCursor(hCursor->id == IDC_WAIT ? Qt::WaitCursor : Qt::ArrowCursor);
     auto it = s_pCache->find(hCursor);
     if (it != s_pCache->end())
         return it->second;
-    const int nSize = std::max(1, hCursor->size);
-    QImage image(nSize, nSize, QImage::Format_ARGB32);
-    const char* p = hCursor->pixels;
-    for (int y = 0; y < nSize; ++y) {
-        auto* pLine = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < nSize; ++x) {
-            // A short table leaves the rest transparent rather than reading past it.
-            const char ch = *p ? *p++ : '.';
-            pLine[x] = ch == '0' ? qRgb(0, 0, 0) : ch == 'F' ? qRgb(255, 255, 255) : qRgba(0, 0, 0, 0);
-        }
-    }
-    return (*s_pCache)[hCursor] = QCursor(QPixmap::fromImage(image), hCursor->xHotspot, hCursor->yHotspot);
+    AFX_IMAGE32 image;
+    if (!AfxDecodeCursor(*hCursor, image))
+        return QCursor(hCursor->id == IDC_WAIT ? Qt::WaitCursor : Qt::ArrowCursor);
+    return (*s_pCache)[hCursor] = QCursor(PixmapOf(image), hCursor->xHotspot, hCursor->yHotspot);
 }
 
 void ApplyShape()

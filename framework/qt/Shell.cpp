@@ -1,4 +1,4 @@
-// The notification area over QSystemTrayIcon, popup menus over QMenu,
+// The notification area over QSystemTrayIcon, menus over QMenu and QMenuBar,
 // message boxes and file dialogs.
 #include "framework/qt/QtBridge.h"
 
@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -37,31 +38,6 @@ QIcon EmptyIcon()
         return pixmap;
     }());
     return *s_pIcon;
-}
-
-void AddMenuItems(QMenu* pMenu, std::span<const AFX_MENUITEM> items, int nDefaultPos,
-                  const std::function<void(QAction*, UINT)>& fnConnect)
-{
-    int nPos = 0;
-    for (const AFX_MENUITEM& item : items) {
-        if ((item.flags & MF_SEPARATOR) != 0) {
-            pMenu->addSeparator();
-        } else if ((item.flags & MF_POPUP) != 0) {
-            QMenu* pSub = pMenu->addMenu(QString::fromUtf8(item.text ? item.text : ""));
-            AddMenuItems(pSub, item.popup, -1, fnConnect);
-        } else {
-            QAction* pAction = pMenu->addAction(QString::fromUtf8(item.text ? item.text : ""));
-            pAction->setData(item.id);
-            if (nPos == nDefaultPos) {
-                QFont font = pAction->font();
-                font.setBold(true);
-                pAction->setFont(font);
-            }
-            if (fnConnect)
-                fnConnect(pAction, item.id);
-        }
-        ++nPos;
-    }
 }
 
 AfxTrayAction ActionOf(QSystemTrayIcon::ActivationReason reason, bool& bKnown)
@@ -110,6 +86,38 @@ protected:
 
 }  // namespace
 
+void AddMenuItems(QWidget* pMenu, std::span<const AFX_MENUITEM> items, int nDefaultPos,
+                  const std::function<void(UINT)>& fnChosen)
+{
+    auto* pMenuBar = qobject_cast<QMenuBar*>(pMenu);
+    auto* pPopup = qobject_cast<QMenu*>(pMenu);
+    int nPos = 0;
+    for (const AFX_MENUITEM& item : items) {
+        const QString strText = QString::fromUtf8(item.text ? item.text : "");
+        if ((item.flags & MF_SEPARATOR) != 0) {
+            if (pMenuBar)
+                pMenuBar->addSeparator();
+            else
+                pPopup->addSeparator();
+        } else if ((item.flags & MF_POPUP) != 0) {
+            AddMenuItems(pMenuBar ? pMenuBar->addMenu(strText) : pPopup->addMenu(strText), item.popup, -1, fnChosen);
+        } else {
+            QAction* pAction = pMenu->addAction(strText);
+            pAction->setData(item.id);
+            if (nPos == nDefaultPos) {
+                QFont font = pAction->font();
+                font.setBold(true);
+                pAction->setFont(font);
+            }
+            if (fnChosen) {
+                const UINT nID = item.id;
+                QObject::connect(pAction, &QAction::triggered, pAction, [fnChosen, nID] { fnChosen(nID); });
+            }
+        }
+        ++nPos;
+    }
+}
+
 BOOL CQtPort::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable() ? TRUE : FALSE; }
 
 // StatusNotifierItem hosts and every Wayland compositor show the icon's menu
@@ -134,9 +142,7 @@ AFX_PORTTRAY CQtPort::TrayAdd(AFX_TOKEN token, std::span<const AFX_MENUITEM> con
     pTray->pIcon->setIcon(EmptyIcon());
     if (!contextMenu.empty()) {
         pTray->pMenu = std::make_unique<QMenu>();
-        AddMenuItems(pTray->pMenu.get(), contextMenu, nDefaultPos, [token](QAction* pAction, UINT nID) {
-            QObject::connect(pAction, &QAction::triggered, pAction, [token, nID] { AfxPortTrayCommand(token, nID); });
-        });
+        AddMenuItems(pTray->pMenu.get(), contextMenu, nDefaultPos, [token](UINT nID) { AfxPortTrayCommand(token, nID); });
         pTray->pIcon->setContextMenu(pTray->pMenu.get());
     }
     QObject::connect(pTray->pIcon.get(), &QSystemTrayIcon::activated, pTray->pIcon.get(),
@@ -162,10 +168,6 @@ void CQtPort::TrayDelete(AFX_PORTTRAY tray)
     CQtTray* pTray = TrayOf(tray);
     pTray->pIcon->hide();
     pTray->pIcon->setContextMenu(nullptr);
-    // The icon or its menu may be what brought us here.
-    pTray->pIcon.release()->deleteLater();
-    if (pTray->pMenu)
-        pTray->pMenu.release()->deleteLater();
     delete pTray;
 }
 

@@ -2,7 +2,6 @@
 #include "framework/qt/QtBridge.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -38,7 +36,21 @@ protected:
     }
 };
 
-// A form: Return presses its default button, as a dialog's would.
+// Return, Enter and Esc that no control took are the framework's: the
+// default button, a dialog's cancel.
+UINT DialogKey(const QKeyEvent* pEvent)
+{
+    switch (pEvent->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    default:
+        return 0;
+    }
+}
+
 class CFormWidget : public QWidget {
 public:
     using QWidget::QWidget;
@@ -46,20 +58,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override
     {
-        if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
-            for (QPushButton* pButton : findChildren<QPushButton*>()) {
-                if (pButton->isDefault() && pButton->isEnabled()) {
-                    pButton->click();
-                    return;
-                }
-            }
-        }
-        QWidget::keyPressEvent(pEvent);
+        if (const UINT nKey = DialogKey(pEvent); nKey == 0 || !AfxPortKey(PortOf(this), nKey))
+            QWidget::keyPressEvent(pEvent);
     }
 };
 
-// A modal dialog: Esc and the title bar's close button are the framework's
-// cancel.
+// A modal dialog: its keys and the title bar's close button are the
+// framework's, never QDialog's own.
 class CDialogWidget : public QDialog {
 public:
     using QDialog::QDialog;
@@ -67,6 +72,13 @@ public:
     void reject() override { AfxPortClose(PortOf(this)); }
 
 protected:
+    void keyPressEvent(QKeyEvent* pEvent) override
+    {
+        if (const UINT nKey = DialogKey(pEvent))
+            AfxPortKey(PortOf(this), nKey);
+        else
+            QDialog::keyPressEvent(pEvent);
+    }
     void closeEvent(QCloseEvent* pEvent) override
     {
         pEvent->ignore();
@@ -85,28 +97,6 @@ Qt::WindowFlags FlagsOfStyle(DWORD dwStyle)
     if (dwStyle & WS_MAXIMIZEBOX)
         flags |= Qt::WindowMaximizeButtonHint;
     return flags;
-}
-
-void AddMenuItems(QWidget* pMenu, std::span<const AFX_MENUITEM> items, QWidget* pFrame)
-{
-    auto* pMenuBar = qobject_cast<QMenuBar*>(pMenu);
-    auto* pPopup = qobject_cast<QMenu*>(pMenu);
-    for (const AFX_MENUITEM& item : items) {
-        const QString strText = QString::fromUtf8(item.text ? item.text : "");
-        if (item.flags & MF_POPUP) {
-            QMenu* pSub = pMenuBar ? pMenuBar->addMenu(strText) : pPopup->addMenu(strText);
-            AddMenuItems(pSub, item.popup, pFrame);
-        } else if (item.flags & MF_SEPARATOR) {
-            if (pMenuBar)
-                pMenuBar->addSeparator();
-            else
-                pPopup->addSeparator();
-        } else {
-            QAction* pAction = pMenuBar ? pMenuBar->addAction(strText) : pPopup->addAction(strText);
-            const UINT nID = item.id;
-            QObject::connect(pAction, &QAction::triggered, pFrame, [pFrame, nID] { AfxPortCommand(PortOf(pFrame), nID); });
-        }
-    }
 }
 
 void AddAccelerators(QWidget* pFrame, std::span<const AFX_ACCEL> accels)
@@ -171,7 +161,7 @@ AFX_PORTWND CQtPort::CreateFrame(const AFX_FRAMEDESC& desc)
     SetWindowStyle(pFrame, desc.dwStyle);
     AddTitleStrip(pFrame);
     if (!desc.menu.empty())
-        AddMenuItems(pFrame->menuBar(), desc.menu, pFrame);
+        AddMenuItems(pFrame->menuBar(), desc.menu, -1, [pFrame](UINT nID) { AfxPortCommand(PortOf(pFrame), nID); });
     if (!desc.accels.empty())
         AddAccelerators(pFrame, desc.accels);
     return PortOf(pFrame);
@@ -218,14 +208,7 @@ CSize CQtPort::DialogBaseUnits(const AFX_DLGTEMPLATE& tmpl)
     return CSize{std::max(1, (nWidth / 26 + 1) / 2), std::max(1, metrics.height())};
 }
 
-void CQtPort::DestroyWindow(AFX_PORTWND pw)
-{
-    if (QWidget* pWidget = WidgetOf(pw)) {
-        pWidget->hide();
-        // The widget may be the one whose signal or event brought us here.
-        pWidget->deleteLater();
-    }
-}
+void CQtPort::DestroyWindow(AFX_PORTWND pw) { delete WidgetOf(pw); }
 
 void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
 {
@@ -238,8 +221,6 @@ void CQtPort::SetText(AFX_PORTWND pw, const CString& strText)
     else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
         pCombo->setEditText(str);
     else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
-        if (pLabel->text() == str)
-            return;  // the countdown sets the same text over and over
         pLabel->setText(str);
         // Measuring the text is most of what a new text costs; a hidden
         // window's countdown changes every second, so it waits for the show.

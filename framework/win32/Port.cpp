@@ -113,7 +113,9 @@ int OnRestore()
     return fn && fn() ? 1 : 0;
 }
 
-class CWin32Port : public CAfxPort {
+// The calls are short enough to stand in the class; every one overrides a
+// call of the port (AFX_DECLARE_PORT's list).
+class CWin32Port final : public CAfxPort {
 public:
     void Init(int& /*argc*/, char** /*argv*/) override
     {
@@ -159,7 +161,7 @@ public:
         w32::WakeLoop();
     }
 
-    void ProcessEvents(BOOL bFlushDeletes) override { w32::ProcessEvents(bFlushDeletes != FALSE); }
+    void ProcessEvents() override { w32::ProcessEvents(); }
     void WaitForEvents(int nMs) override { w32::WaitForEvents(nMs); }
 
     AFX_TOKEN StartTimer(UINT nElapseMs) override
@@ -209,6 +211,7 @@ public:
     }
 
     void DestroyWindow(AFX_PORTWND pw) override { w32::DestroyWindow(WndOf(pw)); }
+    // The framework calls only when the text changes.
     void SetText(AFX_PORTWND pw, const CString& str) override { w32::SetText(WndOf(pw), str); }
     CString GetText(AFX_PORTWND pw) override { return w32::GetText(WndOf(pw)); }
     void EnableWindow(AFX_PORTWND pw, BOOL bEnable) override { w32::EnableWindow(WndOf(pw), bEnable != FALSE); }
@@ -246,31 +249,14 @@ public:
     void ListReset(AFX_PORTWND pw) override { w32::ListReset(WndOf(pw)); }
     int ListAdd(AFX_PORTWND pw, const CString& str) override { return w32::ListAdd(WndOf(pw), str); }
 
-    int ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) override
-    {
-        const int nCount = w32::ListCount(WndOf(pw));
-        if (nIndex < 0 || nIndex > nCount)
-            return nIndex == -1 ? ListAdd(pw, str) : -1;
-        return w32::ListInsert(WndOf(pw), nIndex, str);
-    }
-
-    BOOL ListDelete(AFX_PORTWND pw, int nIndex) override
-    {
-        if (nIndex < 0 || nIndex >= w32::ListCount(WndOf(pw)))
-            return FALSE;
-        return w32::ListDelete(WndOf(pw), nIndex);
-    }
+    void ListInsert(AFX_PORTWND pw, int nIndex, const CString& str) override { w32::ListInsert(WndOf(pw), nIndex, str); }
+    void ListDelete(AFX_PORTWND pw, int nIndex) override { w32::ListDelete(WndOf(pw), nIndex); }
 
     int ListCount(AFX_PORTWND pw) override { return w32::ListCount(WndOf(pw)); }
     int ListGetSel(AFX_PORTWND pw) override { return w32::ListGetSel(WndOf(pw)); }
     void ListSetSel(AFX_PORTWND pw, int nIndex) override { w32::ListSetSel(WndOf(pw), nIndex); }
     CString ListGetText(AFX_PORTWND pw, int nIndex) override { return w32::ListGetText(WndOf(pw), nIndex); }
     void EnableDragReorder(AFX_PORTWND pw) override { w32::MakeDragList(WndOf(pw)); }
-
-    void SimulateClick(AFX_PORTWND pw) override { w32::SimulateClick(WndOf(pw)); }
-    void SimulateTyping(AFX_PORTWND pw, const CString& strText) override { w32::SimulateTyping(WndOf(pw), strText); }
-    void SimulateKey(AFX_PORTWND pw, UINT nVirtKey) override { w32::SimulateKey(WndOf(pw), nVirtKey); }
-    void SimulateDrag(AFX_PORTWND pw, int nFrom, int nTo) override { w32::SimulateDrag(WndOf(pw), nFrom, nTo); }
 
     BOOL TrayAvailable() override { return w32::TrayAvailable(); }
     // Windows leaves the icon's menu to the program.
@@ -296,9 +282,8 @@ public:
 
     void TraySetTip(AFX_PORTTRAY tray, const CString& strTip) override
     {
+        // The framework calls only when the tip changes.
         CTrayState& state = Trays()[IdOf(tray)];
-        if (state.strTip == strTip)
-            return;
         state.strTip = strTip;
         w32::TrayModify(IdOf(tray), state.hIcon, state.strTip);
     }

@@ -7,6 +7,7 @@
 #include "framework/Resources.h"
 #include "framework/Shell.h"
 #include "framework/ShellPrivate.h"
+#include "framework/Testing.h"
 #include "tests/support/DialogUser.h"
 #include "tests/engine/ScriptedWinsock.h"
 #include "tests/support/TestEnv.h"

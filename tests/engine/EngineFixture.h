@@ -6,6 +6,7 @@
 #include "engine/ProdletView.h"
 #include "framework/Resources.h"
 #include "framework/Shell.h"
+#include "framework/Testing.h"
 #include "settings/RegistrySettings.h"
 #include "tests/engine/ScriptedWinsock.h"
 #include "tests/engine/ViewTestPeer.h"

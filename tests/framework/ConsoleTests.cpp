@@ -1,10 +1,10 @@
 // What only the console backend does: report what the program shows to its
 // listener, write message boxes to standard error, keep a notification area
-// of its own, wake its loop from other threads, and keep a destroyed window
-// until the call that destroyed it has returned.
+// of its own and wake its loop from other threads.
 #include "framework/Resources.h"
 #include "framework/Shell.h"
 #include "framework/ShellPrivate.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "framework/console/ConsolePort.h"
@@ -23,14 +23,11 @@ namespace {
 
 constexpr UINT IDD_CONSOLE_FORM = 9201;
 constexpr UINT IDR_CONSOLE_TRAY = 9202;
-constexpr int IDC_STATUS_LINE = 801, IDC_HOSTS = 802, IDC_GO = 803, IDC_CLOSE_ALL = 804, IDC_FIELD = 805;
+constexpr int IDC_STATUS_LINE = 801, IDC_HOSTS = 802;
 
 const AFX_DLGITEM g_aFormItems[] = {
     {AfxControl::Static, IDC_STATUS_LINE, " ", 10, 10, 100, 8},
     {AfxControl::ComboDropDown, IDC_HOSTS, "", 10, 20, 100, 60},
-    {AfxControl::DefPushButton, IDC_GO, "Go", 10, 40, 40, 14},
-    {AfxControl::PushButton, IDC_CLOSE_ALL, "Close", 60, 40, 40, 14},
-    {AfxControl::Edit, IDC_FIELD, "", 10, 60, 40, 12},
 };
 const AFX_DLGTEMPLATE g_aDialogs[] = {
     {IDD_CONSOLE_FORM, "", 0, 0, 120, 80, "MS Sans Serif", 8, TRUE, g_aFormItems},
@@ -61,23 +58,7 @@ struct CRecordingListener : IConsoleListener {
 class CConsoleView : public CFormView {
 public:
     CConsoleView() : CFormView(IDD_CONSOLE_FORM) {}
-    void OnGo() { ++m_nGo; }
-    void OnCloseAll()
-    {
-        // The button's own window goes while its click is being delivered.
-        if (CFrameWnd* pFrame = GetParentFrame())
-            pFrame->DestroyWindow();
-        ++m_nClosed;
-    }
-    int m_nGo = 0;
-    int m_nClosed = 0;
-    DECLARE_MESSAGE_MAP()
 };
-
-BEGIN_MESSAGE_MAP(CConsoleView, CFormView)
-    ON_BN_CLICKED(IDC_GO, &CConsoleView::OnGo)
-    ON_BN_CLICKED(IDC_CLOSE_ALL, &CConsoleView::OnCloseAll)
-END_MESSAGE_MAP()
 
 class ConsoleTest : public testing::Test {
 protected:
@@ -185,36 +166,4 @@ TEST_F(ConsoleTest, AnotherThreadWakesALoopThatWaitsForNothingElse)
         AfxPort().WaitForEvents(60000);
     worker.join();
     EXPECT_TRUE(bRan);
-}
-
-TEST_F(ConsoleTest, ClickThatDestroysItsOwnWindowReturnsSafely)
-{
-    AfxClickForTesting(m_view.GetDlgItem(IDC_GO));
-    EXPECT_EQ(m_view.m_nGo, 1);
-    AfxClickForTesting(m_view.GetDlgItem(IDC_CLOSE_ALL));
-    EXPECT_EQ(m_view.m_nClosed, 1);
-    EXPECT_FALSE(m_frame.IsWindow());
-    EXPECT_FALSE(m_view.IsWindow());
-    AfxPumpMessages();  // lets go of the windows
-}
-
-TEST_F(ConsoleTest, KeysGoWhereTheyWouldOnADesktop)
-{
-    CWnd* pField = m_view.GetDlgItem(IDC_FIELD);
-    AfxTypeForTesting(pField, "25");
-    AfxPressKeyForTesting(pField, VK_BACK);
-    AfxTypeForTesting(pField, "0");
-    EXPECT_EQ(pField->GetWindowText(), "20");
-    // Return in a field presses the form's default button.
-    AfxPressKeyForTesting(pField, VK_RETURN);
-    EXPECT_EQ(m_view.m_nGo, 1);
-
-    // A disabled field takes no typing, and a disabled default button no Return.
-    pField->EnableWindow(FALSE);
-    AfxTypeForTesting(pField, "9");
-    EXPECT_EQ(pField->GetWindowText(), "20");
-    pField->EnableWindow(TRUE);
-    m_view.GetDlgItem(IDC_GO)->EnableWindow(FALSE);
-    AfxPressKeyForTesting(pField, VK_RETURN);
-    EXPECT_EQ(m_view.m_nGo, 1);
 }

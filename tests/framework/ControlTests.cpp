@@ -1,7 +1,9 @@
 // Controls and dialogs as a user meets them: where the focus goes when its
-// control is disabled, list boxes that keep their selection honest, and the
-// ways a modal dialog ends.
+// control is disabled, where keys go, a click whose handler destroys the
+// clicked button's window, list boxes that keep their selection honest, and
+// the ways a modal dialog ends.
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
@@ -14,7 +16,8 @@ namespace {
 
 constexpr UINT IDD_FOCUS_FORM = 9201;
 constexpr UINT IDD_LIST_DIALOG = 9202;
-constexpr int IDC_GO = 801, IDC_NEXT = 802, IDC_HOME = 803, IDC_ITEMS = 804;
+constexpr UINT IDD_KEYS_FORM = 9203;
+constexpr int IDC_GO = 801, IDC_NEXT = 802, IDC_HOME = 803, IDC_ITEMS = 804, IDC_CLOSE_ALL = 805, IDC_FIELD = 806;
 
 const AFX_DLGITEM g_aFormItems[] = {
     {AfxControl::PushButton, IDC_GO, "Go", 10, 10, 40, 14, WS_TABSTOP},
@@ -27,9 +30,15 @@ const AFX_DLGITEM g_aDialogItems[] = {
     {AfxControl::DefPushButton, IDOK, "OK", 10, 70, 40, 14, WS_TABSTOP},
     {AfxControl::PushButton, IDCANCEL, "Cancel", 60, 70, 40, 14, WS_TABSTOP},
 };
+const AFX_DLGITEM g_aKeysItems[] = {
+    {AfxControl::DefPushButton, IDC_GO, "Go", 10, 40, 40, 14},
+    {AfxControl::PushButton, IDC_CLOSE_ALL, "Close", 60, 40, 40, 14},
+    {AfxControl::Edit, IDC_FIELD, "", 10, 60, 40, 12},
+};
 const AFX_DLGTEMPLATE g_aDialogs[] = {
     {IDD_FOCUS_FORM, "", 0, 0, 160, 40, "MS Sans Serif", 8, TRUE, g_aFormItems},
     {IDD_LIST_DIALOG, "Items", 0, 0, 110, 90, "MS Sans Serif", 8, FALSE, g_aDialogItems},
+    {IDD_KEYS_FORM, "", 0, 0, 120, 80, "MS Sans Serif", 8, TRUE, g_aKeysItems},
 };
 const AFX_STRING g_aStrings[] = {{57344, "Control Tests"}};
 const AFX_RESOURCES g_resources = {g_aDialogs, {}, {}, g_aStrings, {}};
@@ -44,6 +53,27 @@ class CFocusForm : public CFormView {
 public:
     CFocusForm() : CFormView(IDD_FOCUS_FORM) {}
 };
+
+class CKeysForm : public CFormView {
+public:
+    CKeysForm() : CFormView(IDD_KEYS_FORM) {}
+    void OnGo() { ++m_nGo; }
+    void OnCloseAll()
+    {
+        // The button's own window goes while its click is being delivered.
+        if (CFrameWnd* pFrame = GetParentFrame())
+            pFrame->DestroyWindow();
+        ++m_nClosed;
+    }
+    int m_nGo = 0;
+    int m_nClosed = 0;
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CKeysForm, CFormView)
+    ON_BN_CLICKED(IDC_GO, &CKeysForm::OnGo)
+    ON_BN_CLICKED(IDC_CLOSE_ALL, &CKeysForm::OnCloseAll)
+END_MESSAGE_MAP()
 
 class CListDialog : public CDialog {
 public:
@@ -103,6 +133,54 @@ TEST_F(ControlTest, DisablingTheFocusedControlHandsTheFocusToTheDefaultButton)
     form.GetDlgItem(IDC_NEXT)->EnableWindow(FALSE);
     EXPECT_EQ(AfxGetFocusForTesting(&form), pHome);
     frame.DestroyWindow();
+}
+
+TEST_F(ControlTest, KeysGoWhereTheyWouldOnADesktop)
+{
+    CFrameWnd frame;
+    ASSERT_TRUE(frame.CreateBare("Keys", CRect{0, 0, 300, 200}));
+    CKeysForm form;
+    ASSERT_TRUE(form.Create(&frame));
+    CWnd* pField = form.GetDlgItem(IDC_FIELD);
+    ASSERT_NE(pField, nullptr);
+    AfxTypeForTesting(pField, "25");
+    AfxPressKeyForTesting(pField, VK_BACK);
+    AfxTypeForTesting(pField, "0");
+    EXPECT_EQ(pField->GetWindowText(), "20");
+    // Return in a field presses the form's default button; Esc does nothing
+    // in a form.
+    AfxPressKeyForTesting(pField, VK_RETURN);
+    AfxPressKeyForTesting(pField, VK_ESCAPE);
+    EXPECT_EQ(form.m_nGo, 1);
+    EXPECT_TRUE(frame.IsWindow());
+
+    // A disabled field takes no typing, and a disabled default button no Return.
+    pField->EnableWindow(FALSE);
+    AfxTypeForTesting(pField, "9");
+    EXPECT_EQ(pField->GetWindowText(), "20");
+    pField->EnableWindow(TRUE);
+    form.GetDlgItem(IDC_GO)->EnableWindow(FALSE);
+    AfxPressKeyForTesting(pField, VK_RETURN);
+    EXPECT_EQ(form.m_nGo, 1);
+    frame.DestroyWindow();
+}
+
+TEST_F(ControlTest, ClickThatDestroysItsOwnWindowReturnsSafely)
+{
+    CFrameWnd frame;
+    ASSERT_TRUE(frame.CreateBare("Close", CRect{0, 0, 300, 200}));
+    CKeysForm form;
+    ASSERT_TRUE(form.Create(&frame));
+    frame.ShowWindow(SW_SHOW);
+    AfxClickForTesting(form.GetDlgItem(IDC_GO));
+    EXPECT_EQ(form.m_nGo, 1);
+    // The backend is still inside the button's click when the handler has
+    // destroyed the frame with the button in it.
+    AfxClickForTesting(form.GetDlgItem(IDC_CLOSE_ALL));
+    EXPECT_EQ(form.m_nClosed, 1);
+    EXPECT_FALSE(frame.IsWindow());
+    EXPECT_FALSE(form.IsWindow());
+    AfxPumpMessages();  // the native windows go now
 }
 
 TEST_F(ControlTest, ListBoxSelectionFollowsItsEntryAndGoesWithIt)

@@ -2,6 +2,7 @@
 // SS_NOTIFY let it through, the capture takes everything), the cursor shape,
 // and a static's click reflected to the control or passed to its parent.
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 

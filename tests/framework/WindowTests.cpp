@@ -2,6 +2,7 @@
 // messages, timers, forms and dialogs from templates, controls, data
 // exchange, message boxes, frame geometry and destruction.
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 

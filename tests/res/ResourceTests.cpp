@@ -2,6 +2,7 @@
 // every id the program asks for, the geometry of every template, the menu
 // positions the tray and the frame use, and icons that can be told apart.
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/Wnd.h"
 #include "res/resource.h"
 

@@ -6,6 +6,7 @@
 // Header only, for test binaries that link the framework.
 #pragma once
 
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 

@@ -2,6 +2,7 @@
 // backend (Qt's offscreen platform under CTest) before the tests run.
 #include "framework/WinApp.h"
 #include "framework/qt/QtPort.h"
+#include "framework/qt/QtInput.h"
 #include "tests/support/TestBackend.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 
 bool TestBoxesWaitForTheUser() { return true; }
+bool TestToolkitHasOptions() { return true; }
 
 int main(int argc, char** argv)
 {
@@ -16,6 +18,7 @@ int main(int argc, char** argv)
     // Unit tests never need a display, also when listed outside CTest.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     AfxSetPort(&AfxQtPort());
+    AfxSetInputSimulator(&AfxQtInput());
     AfxInitBackend(argc, argv);
     return RUN_ALL_TESTS();
 }

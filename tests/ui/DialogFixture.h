@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Resources.h"
+#include "framework/Testing.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "settings/RegistrySettings.h"

@@ -3,6 +3,7 @@
 // visited colour, and statics that draw no text.
 #include "framework/Resources.h"
 #include "framework/Shell.h"
+#include "framework/Testing.h"
 #include "res/ResourceTables.h"
 #include "res/resource.h"
 #include "tests/support/DialogUser.h"

@@ -131,14 +131,17 @@ void SendKey(HWND hTarget, UINT nMsg, unsigned nVirtKey)
     msg.wParam = nVirtKey;
     msg.lParam = lParam;
     msg.time = ::GetTickCount();
-    if (PreTranslate(msg))
-        return;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
-    // The character TranslateMessage posted for the key, at once.
+    // The dialog manager translates what it does not take itself.
+    if (!PreTranslate(msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    // The character the key made (Backspace's), at once.
     MSG ch;
-    while (::IsWindow(hTarget) && ::PeekMessageA(&ch, hTarget, WM_CHAR, WM_CHAR, PM_REMOVE))
-        ::DispatchMessageA(&ch);
+    while (::IsWindow(hTarget) && ::PeekMessageA(&ch, hTarget, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        if (!PreTranslate(ch))
+            ::DispatchMessageA(&ch);
+    }
 }
 
 }  // namespace
@@ -242,17 +245,17 @@ int ListAdd(Wnd wnd, const std::string& str)
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
-int ListInsert(Wnd wnd, int nIndex, const std::string& str)
+void ListInsert(Wnd wnd, int nIndex, const std::string& str)
 {
+    // The end is -1 to the system.
     const UINT nMsg = IsCombo(H(wnd)) ? CB_INSERTSTRING : LB_INSERTSTRING;
-    const LRESULT n = ::SendMessageA(H(wnd), nMsg, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(str.c_str()));
-    return n < 0 ? -1 : static_cast<int>(n);
+    const WPARAM wIndex = nIndex >= ListCount(wnd) ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(nIndex);
+    ::SendMessageA(H(wnd), nMsg, wIndex, reinterpret_cast<LPARAM>(str.c_str()));
 }
 
-bool ListDelete(Wnd wnd, int nIndex)
+void ListDelete(Wnd wnd, int nIndex)
 {
-    const UINT nMsg = IsCombo(H(wnd)) ? CB_DELETESTRING : LB_DELETESTRING;
-    return ::SendMessageA(H(wnd), nMsg, static_cast<WPARAM>(nIndex), 0) >= 0;
+    ::SendMessageA(H(wnd), IsCombo(H(wnd)) ? CB_DELETESTRING : LB_DELETESTRING, static_cast<WPARAM>(nIndex), 0);
 }
 
 int ListCount(Wnd wnd)
@@ -318,6 +321,9 @@ void SimulateClick(Wnd wnd)
 
 void SimulateTyping(Wnd wnd, const std::string& strText)
 {
+    // Keys reach no disabled control, nor one in a disabled window.
+    if (!EnabledForUser(H(wnd)))
+        return;
     HWND hTarget = KeyTarget(H(wnd));
     for (const char ch : strText)
         ::SendMessageA(hTarget, WM_CHAR, static_cast<unsigned char>(ch), 1);
@@ -325,6 +331,8 @@ void SimulateTyping(Wnd wnd, const std::string& strText)
 
 void SimulateKey(Wnd wnd, unsigned nVirtKey)
 {
+    if (!EnabledForUser(H(wnd)))
+        return;
     HWND hTarget = KeyTarget(H(wnd));
     SendKey(hTarget, WM_KEYDOWN, nVirtKey);
     if (::IsWindow(hTarget))

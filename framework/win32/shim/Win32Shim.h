@@ -77,7 +77,7 @@ void PostWake();  // any thread
 // Runs the message loop until *pbExited becomes non-zero.
 void RunLoop(const volatile int* pbExited);
 void WakeLoop();  // lets a loop waiting for a message see its flag
-void ProcessEvents(bool bFlushDestroyed);
+void ProcessEvents();
 void WaitForEvents(int nMs);
 bool SetTimer(std::uintptr_t nId, unsigned nElapseMs);
 void KillTimer(std::uintptr_t nId);
@@ -99,7 +99,7 @@ Wnd CreateControl(Wnd parent, Control kind, int nId, const std::string& strText,
                   std::uint32_t dwStyle, void* hIcon);
 // Average character width and height of the font, as dialog units take them.
 void DialogBaseUnits(const Font& font, int& cx, int& cy);
-void DestroyWindow(Wnd wnd);  // hidden now, destroyed once no handler is on the stack
+void DestroyWindow(Wnd wnd);  // with every window in it, now
 void SetText(Wnd wnd, const std::string& str);
 std::string GetText(Wnd wnd);
 void EnableWindow(Wnd wnd, bool bEnable);
@@ -129,8 +129,8 @@ int GetCheck(Wnd wnd);
 void SetCheck(Wnd wnd, int nCheck);
 void ListReset(Wnd wnd);
 int ListAdd(Wnd wnd, const std::string& str);
-int ListInsert(Wnd wnd, int nIndex, const std::string& str);
-bool ListDelete(Wnd wnd, int nIndex);
+void ListInsert(Wnd wnd, int nIndex, const std::string& str);
+void ListDelete(Wnd wnd, int nIndex);
 int ListCount(Wnd wnd);
 int ListGetSel(Wnd wnd);
 void ListSetSel(Wnd wnd, int nIndex);
@@ -165,5 +165,8 @@ void Beep();
 bool OpenUrl(const std::string& strUrl);
 // Calls the port's tray list again when Explorer restarts (TaskbarCreated).
 void SetTrayRecreateHandler(void (*fn)());
+// fn runs on the system's own thread when the console the program was
+// started from asks it to end (Ctrl+C, Ctrl+Break, the console closing).
+void SetConsoleCloseHandler(void (*fn)());
 
 }  // namespace w32

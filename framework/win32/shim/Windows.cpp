@@ -24,7 +24,6 @@ UINT g_nRestoreMsg = 0;
 int (*g_fnRestore)() = nullptr;
 HICON g_hAppIconLarge = nullptr, g_hAppIconSmall = nullptr;
 int g_nCallDepth = 0;
-std::vector<HWND> g_destroyLater;
 
 struct Handler {
     void (*fn)(void*, std::uintptr_t, std::intptr_t);
@@ -35,18 +34,6 @@ std::vector<Handler> g_handlers;
 const char kFormClass[] = "AfxForm";
 const char kDialogClass[] = "AfxDialog";
 const char kMessageClass[] = "AfxMessageWindow";
-
-void FlushDestroyed()
-{
-    if (g_nCallDepth > 0)
-        return;
-    std::vector<HWND> windows;
-    windows.swap(g_destroyLater);
-    for (HWND hWnd : windows) {
-        if (::IsWindow(hWnd))
-            ::DestroyWindow(hWnd);
-    }
-}
 
 // Clicks of buttons (and Return and Esc, which the dialog manager turns into
 // the default button's and Cancel's commands) go to the port.
@@ -162,7 +149,6 @@ void EndSession(HWND hWnd)
                 ::DispatchMessageA(&msg);
             }
         }
-        FlushDestroyed();
     }
 }
 
@@ -416,7 +402,6 @@ void RunLoop(const volatile int* pbExited)
 {
     MSG msg;
     while (!*pbExited) {
-        FlushDestroyed();
         const BOOL bGot = ::GetMessageA(&msg, nullptr, 0, 0);
         if (bGot == 0) {
             ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop below us
@@ -429,12 +414,11 @@ void RunLoop(const volatile int* pbExited)
             ::DispatchMessageA(&msg);
         }
     }
-    FlushDestroyed();
 }
 
 void WakeLoop() { ::PostMessageA(g_hMessageWnd, WM_NULL, 0, 0); }
 
-void ProcessEvents(bool bFlushDestroyed)
+void ProcessEvents()
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -447,14 +431,12 @@ void ProcessEvents(bool bFlushDestroyed)
             ::DispatchMessageA(&msg);
         }
     }
-    if (bFlushDestroyed)
-        FlushDestroyed();
 }
 
 void WaitForEvents(int nMs)
 {
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::max(0, nMs)), QS_ALLINPUT);
-    ProcessEvents(false);
+    ProcessEvents();
 }
 
 bool SetTimer(std::uintptr_t nId, unsigned nElapseMs)
@@ -557,16 +539,11 @@ void DestroyWindow(Wnd wnd)
         return;
     if (WndData* pData = DataOf(hWnd))
         ReenableOwner(*pData);
-    ::ShowWindow(hWnd, SW_HIDE);
-    g_destroyLater.push_back(hWnd);
-    if (g_nCallDepth == 0)
-        FlushDestroyed();
+    ::DestroyWindow(hWnd);
 }
 
 void SetText(Wnd wnd, const std::string& str)
 {
-    if (GetText(wnd) == str)
-        return;
     HWND hWnd = H(wnd);
     ::SetWindowTextA(hWnd, str.c_str());
     char szClass[16] = {};
