@@ -4,7 +4,8 @@
 # shared code and console backend (framework/ less framework/qt) or of the
 # executables' own code includes a Qt header, or when one of their targets
 # (prodlet aside, which links the Qt backend) links a Qt target (LINKS_FILE:
-# one line per target and property, "folder/target PROPERTY lib;lib;...").
+# one line per target and property, "folder/target PROPERTY lib;lib;..."),
+# or when a file outside the Win32 shims includes a Windows header.
 set -u
 src=$1
 links=$2
@@ -32,6 +33,21 @@ fi
 if [ "$nfiles" -eq 0 ]; then
     echo "no source files found under $src: nothing was checked"
     exit 1
+fi
+
+# Windows' own headers only in the Win32 shims: everything else has the
+# framework's names (WM_CLOSE, HWND, RegCreateKeyExA), which they would clash with.
+win_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winsock2|ws2tcpip|commctrl|commdlg|shellapi|winuser|winbase)\.h>'
+win_dirs=""
+for dir in app engine settings ui res framework programs platform; do
+    [ -d "$src/$dir" ] && win_dirs="$win_dirs $src/$dir"
+done
+# shellcheck disable=SC2086
+win_hits=$(find $win_dirs -path '*/win32/shim' -prune -o -type f \( -name '*.h' -o -name '*.cpp' \) \
+               -exec grep -HniE "$win_re" {} +)
+if [ -n "$win_hits" ]; then
+    echo "$win_hits" | sed "s|^$src/|Windows header outside a shim: |"
+    status=1
 fi
 
 if [ ! -s "$links" ]; then
