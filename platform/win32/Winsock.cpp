@@ -35,7 +35,10 @@ struct CWin32Lookup {
     char* pBuf;
     int nBufLen;
     std::uintptr_t hTask;
-    std::unique_ptr<char[]> pSystemBuf;  // where the system writes its host entry
+    // Where the system writes its host entry. It may write there until its
+    // answer comes, even after a cancel: the buffer stays until then.
+    std::unique_ptr<char[]> pSystemBuf;
+    bool bOrphaned = false;  // the window or the start-up went: the answer is dropped
 };
 
 class CWin32WinsockState : public std::enable_shared_from_this<CWin32WinsockState> {
@@ -111,8 +114,7 @@ public:
     void CloseAll()
     {
         for (auto& [hLookup, lookup] : m_lookups)
-            w32net::CancelAsync(lookup.hTask);
-        m_lookups.clear();
+            lookup.bOrphaned = true;
         std::map<SOCKET, CWin32Socket> sockets;
         sockets.swap(m_sockets);
         for (auto& [s, entry] : sockets)
@@ -121,13 +123,9 @@ public:
 
     void WindowDestroyed(HWND hWnd)
     {
-        for (auto it = m_lookups.begin(); it != m_lookups.end();) {
-            if (it->second.hWnd == hWnd) {
-                w32net::CancelAsync(it->second.hTask);
-                it = m_lookups.erase(it);
-            } else {
-                ++it;
-            }
+        for (auto& [hLookup, lookup] : m_lookups) {
+            if (lookup.hWnd == hWnd)
+                lookup.bOrphaned = true;
         }
         for (auto& [s, entry] : m_sockets) {
             if (entry.hWnd == hWnd)
@@ -199,7 +197,7 @@ public:
             CWin32Lookup lookup = std::move(it->second);
             m_lookups.erase(it);
             // The buffer belongs to the window's object: written only while it lives.
-            if (m_nStartups == 0 || CWnd::FromHandle(lookup.hWnd) == nullptr)
+            if (lookup.bOrphaned || m_nStartups == 0 || CWnd::FromHandle(lookup.hWnd) == nullptr)
                 return;
             CHostAnswer answer;
             const int nSystemError = WSAGETASYNCERROR(lParam);
@@ -236,6 +234,9 @@ CWin32Winsock::~CWin32Winsock()
         w32net::Cleanup();
     }
     m_pState->m_nStartups = 0;
+    // Answers still on their way write into these: they are never freed.
+    for (auto& [hLookup, lookup] : m_pState->m_lookups)
+        static_cast<void>(lookup.pSystemBuf.release());
 }
 
 int CWin32Winsock::WSAStartup(WORD wVersionRequested, WSADATA* lpWSAData)
