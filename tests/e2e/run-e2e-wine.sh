@@ -51,9 +51,14 @@ menu_shown() { xdotool search --onlyvisible --classname prodlet.exe 2>/dev/null 
 frame_shown() { wintool shown ProdletFrame; }
 about_texts() { wintool texts "About Prodlet" && tr -d '\r' <"$work/wintool.log"; }
 about_open() { wintool texts "About Prodlet"; }
-# The first key after a focus change is lost: Esc until the box has gone.
+# Without a window manager the box opened from the tray menu has no X
+# focus: it gets it, and since the first key after a focus change is lost,
+# Esc goes again until the box has gone.
 close_about() {
-    local n
+    local n w
+    w=$(xdotool search --onlyvisible --name '^About Prodlet$' 2>/dev/null | head -n 1)
+    [ -n "$w" ] && xdotool windowfocus "$w" 2>/dev/null
+    sleep 0.3
     for n in 1 2 3; do
         key Escape
         wait_for 5 eval '! about_open' && return 0

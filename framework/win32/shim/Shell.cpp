@@ -141,6 +141,16 @@ void* MakeIcon(const Image& image, bool bIcon, int xHotspot, int yHotspot)
     return hIcon;
 }
 
+// The system's own dialogs (message boxes, file dialogs) that are shown.
+BOOL CALLBACK AddSystemDialog(HWND hWnd, LPARAM lParam)
+{
+    char szClass[16] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (lstrcmpA(szClass, "#32770") == 0 && ::IsWindowVisible(hWnd))
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    return TRUE;
+}
+
 HMENU BuildPopup(const std::vector<MenuItem>& items)
 {
     HMENU hMenu = ::CreatePopupMenu();
@@ -277,16 +287,7 @@ void CloseModalWindows()
 {
     // The system's message boxes and file dialogs of this thread.
     std::vector<HWND> boxes;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            char szClass[16] = {};
-            ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-            if (lstrcmpA(szClass, "#32770") == 0 && ::IsWindowVisible(hWnd))
-                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&boxes));
+    ::EnumThreadWindows(::GetCurrentThreadId(), AddSystemDialog, reinterpret_cast<LPARAM>(&boxes));
     for (HWND hWnd : boxes)
         ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
 }
