@@ -54,6 +54,9 @@ export DISPLAY=:$(head -n 1 "$work/display")
 # three standard streams in files: Wine's services would otherwise inherit
 # CTest's output pipe and the run would never end.
 trayer --edge top --align right --widthtype request --height 32 >"$work/trayer.log" 2>&1 & pids+=($!)
+# The pointer out of the way: a fresh server puts it in the middle of the
+# screen, where the tests' windows open, and the real mouse would reach them.
+timeout 20 xdotool mousemove 0 767 || true
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 timeout -k 5 300 wineboot -i </dev/null >"$work/wineboot.out" 2>"$work/wineboot.err"
 # The server stays up between the tests, so each does not pay Wine's start.
