@@ -17,6 +17,9 @@ probes=${2:-8}
 e2e_work
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 icons() { xdotool search --onlyvisible --classname explorer.exe 2>/dev/null | wc -l; }
+icons_above() { [ "$(icons)" -gt "$1" ]; }
+icons_at_most() { [ "$(icons)" -le "$1" ]; }
+requests_reach() { [ "$(requests)" -ge "$1" ]; }
 # The Linux process that runs the .exe.
 winpid() { pgrep -f "$1" | while read -r p; do grep -q "$1" "/proc/$p/cmdline" 2>/dev/null && echo "$p"; done | tail -n 1; }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
@@ -39,12 +42,12 @@ measure() {
         before=$(icons)
         t0=$(date +%s.%N)
         timeout 600 wine "$bin/$exe" </dev/null >"$work/$name.$i.log" 2>&1 &
-        wait_for 60 test "$(icons)" -gt "$before" || die "$exe: no icon"
+        wait_for 60 icons_above "$before" || die "$exe: no icon"
         t1=$(date +%s.%N)
         times+=("$(echo "$t1 - $t0" | bc)")
         if [ "$i" != 3 ]; then
             timeout 20 wine "$bin/wintool.exe" close "$3" >/dev/null 2>&1
-            wait_for 30 test "$(icons)" -le "$before"
+            wait_for 30 icons_at_most "$before"
         fi
     done
     printf '%s\n' "${times[@]}" | sort -n | sed -n 2p
@@ -56,7 +59,7 @@ b_start=$(measure bare_tray.exe bare BareTrayFrame)
 echo "start to icon (s, median of 3) | $p_start | $b_start"
 p=$(winpid prodlet.exe); b=$(winpid bare_tray.exe)
 n0=$(requests); c0=$(cpu_ticks "$p"); d0=$(cpu_ticks "$b"); s0=$SECONDS
-wait_for $((probes * 20 + 60)) test "$(requests)" -ge $((n0 + probes)) || echo "(fewer probes than asked)"
+wait_for $((probes * 20 + 60)) requests_reach $((n0 + probes)) || echo "(fewer probes than asked)"
 n1=$(requests); c1=$(cpu_ticks "$p"); d1=$(cpu_ticks "$b"); s1=$SECONDS
 done_probes=$((n1 - n0))
 echo "probes in $((s1 - s0)) s | $done_probes | (ticks once a second)"

@@ -63,7 +63,7 @@ timeout -k 5 300 wineboot -i </dev/null >"$work/wineboot.out" 2>"$work/wineboot.
 timeout 10 wineserver -p </dev/null >/dev/null 2>&1 || true
 
 status=0
-(cd build-win64 && ctest --timeout 600 --output-on-failure) 2>&1 | tee "$work/ctest.log" || true
+(cd build-win64 && ctest -j2 --timeout 600 --output-on-failure) 2>&1 | tee "$work/ctest.log" || true
 grep -q '100% tests passed' "$work/ctest.log" || status=1
 
 # ---- the end-to-end run of prodlet.exe, with a prefix of its own
