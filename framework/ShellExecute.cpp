@@ -39,13 +39,19 @@ bool HasScheme(const char* psz)
 
 // file:// and the path, each byte outside the unreserved set and '/'
 // percent-encoded, so spaces and non-ASCII names reach the opener intact.
+// A path with a drive (C:\dir) is file:///C:/dir.
 CString FileUrl(const std::filesystem::path& path)
 {
     static const char s_szHex[] = "0123456789ABCDEF";
     CString strUrl = "file://";
-    for (const char ch : path.string()) {
+    const CString strPath = path.generic_string();
+    const bool bDrive = strPath.size() >= 2 && std::isalpha(static_cast<unsigned char>(strPath[0])) && strPath[1] == ':';
+    if (bDrive)
+        strUrl += '/';
+    for (std::size_t i = 0; i < strPath.size(); ++i) {
+        const char ch = strPath[i];
         const auto by = static_cast<unsigned char>(ch);
-        if (std::isalnum(by) || std::strchr("/-._~", ch) != nullptr) {
+        if (std::isalnum(by) || std::strchr("/-._~", ch) != nullptr || (bDrive && i == 1)) {
             strUrl += ch;
         } else {
             strUrl += '%';

@@ -43,6 +43,11 @@ PRODLET_PACKAGE_PACKAGES="dpkg-dev file desktop-file-utils appstream man-db libx
 # the SVG, and Wine (64-bit only) on Xvfb with trayer as its notification
 # area (openbox for the pages' screenshots), in a private network namespace.
 PRODLET_WINDOWS_PACKAGE_PACKAGES="build-essential cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 nsis zip unzip file librsvg2-bin imagemagick libxml2-utils wine wine64 xvfb trayer openbox xdotool x11-utils iproute2 util-linux hostname python3"
+# For scripts/windows.sh: the mingw-w64 cross compilers (their -posix
+# variants have std::thread and std::mutex), GoogleTest's sources to build
+# for Windows, Wine 8 (64-bit only) to run the tests and the program, and
+# the same display, tray, input and screenshot tools as the Linux runs.
+PRODLET_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 xvfb trayer xdotool imagemagick iproute2 util-linux python3 file"
 
 # For scripts/fuzz.sh: clang and its libFuzzer runtime.
 PRODLET_FUZZ_PACKAGES="clang libclang-rt-14-dev"

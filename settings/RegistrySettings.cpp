@@ -76,26 +76,31 @@ void ReportWriteFailure(LONG lResult)
 }
 
 // Reads the file line by line, each line whole whatever its length; a line
-// stops at its first NUL, as the C string it is read into would.
+// stops at its first NUL, as the C string it is read into would. Plain C
+// stdio, so that it reads the same on every system the program is built for.
 class CLineReader {
 public:
     explicit CLineReader(std::FILE* pFile) : m_pFile(pFile) {}
-    ~CLineReader() { std::free(m_pszLine); }
-    CLineReader(const CLineReader&) = delete;
-    CLineReader& operator=(const CLineReader&) = delete;
 
     BOOL Next(CString& strLine)
     {
-        if (getline(&m_pszLine, &m_cbLine, m_pFile) < 0)
+        strLine.clear();
+        int ch = std::getc(m_pFile);
+        if (ch == EOF)
             return FALSE;
-        strLine = m_pszLine;
+        for (; ch != EOF; ch = std::getc(m_pFile)) {
+            strLine += static_cast<char>(ch);
+            if (ch == '\n')
+                break;
+        }
+        const size_t nNul = strLine.find('\0');
+        if (nNul != CString::npos)
+            strLine.resize(nNul);
         return TRUE;
     }
 
 private:
     std::FILE* m_pFile;
-    char* m_pszLine = nullptr;
-    size_t m_cbLine = 0;
 };
 
 }  // namespace
@@ -171,7 +176,7 @@ void CRegistrySettings::ImportLines(HKEY hKey)
     if (nLength == 0 || nLength >= sizeof(szWinDir))
         return;
     const CString strFile = CString(szWinDir) + "/" + s_szAppName + ".INI";
-    std::FILE* pFile = std::fopen(strFile.c_str(), "r");
+    std::FILE* pFile = std::fopen(strFile.c_str(), "rb");
     if (!pFile)
         return;
 

@@ -263,7 +263,10 @@ TEST_F(AboutTest, HelpTopicsOpensTheManualOrSaysWhereItIs)
     m_files.Dir().Write("index.html", "<html></html>");
     app.m_pMainWnd->SendMessage(WM_COMMAND, ID_HELP_FINDER, 0);
     ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_EQ(m_opened[0], "file://" + std::filesystem::absolute(app.m_pszHelpFilePath).lexically_normal().string());
+    // On Windows the path has a drive: file:///C:/...
+    const std::filesystem::path manual = std::filesystem::absolute(app.m_pszHelpFilePath).lexically_normal();
+    const bool bDrive = std::filesystem::path::preferred_separator == '\\';
+    EXPECT_EQ(m_opened[0], (bDrive ? "file:///" : "file://") + manual.generic_string());
     EXPECT_EQ(m_boxes.size(), 1u);
     Exit(app, pView);
 }

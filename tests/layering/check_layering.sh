@@ -7,7 +7,8 @@
 # one line per target and property, "folder/target PROPERTY lib;lib;...").
 # Fails too when the framework's own files (framework/*.cpp, *.h, outside
 # the backends' and the system's folders) include a POSIX header: they
-# compile for every system as they are.
+# compile for every system as they are; and when a file outside the Win32
+# shims includes a Windows header.
 set -u
 src=$1
 links=$2
@@ -41,6 +42,21 @@ fi
 if [ "$nfiles" -eq 0 ]; then
     echo "no source files found under $src: nothing was checked"
     exit 1
+fi
+
+# Windows' own headers only in the Win32 shims: everything else has the
+# framework's names (WM_CLOSE, HWND, RegCreateKeyExA), which they would clash with.
+win_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winsock2|ws2tcpip|commctrl|commdlg|shellapi|winuser|winbase)\.h>'
+win_dirs=""
+for dir in app engine settings ui res framework programs platform; do
+    [ -d "$src/$dir" ] && win_dirs="$win_dirs $src/$dir"
+done
+# shellcheck disable=SC2086
+win_hits=$(find $win_dirs -path '*/win32/shim' -prune -o -type f \( -name '*.h' -o -name '*.cpp' \) \
+               -exec grep -HniE "$win_re" {} +)
+if [ -n "$win_hits" ]; then
+    echo "$win_hits" | sed "s|^$src/|Windows header outside a shim: |"
+    status=1
 fi
 
 if [ ! -s "$links" ]; then

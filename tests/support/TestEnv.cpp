@@ -70,6 +70,8 @@ CScopedPlatformFiles::~CScopedPlatformFiles()
     RestoreEnv("PRODLET_WINDIR", m_strOldWinDir, m_bHadWinDir);
 }
 
+std::string CScopedPlatformFiles::HiveText() const { return m_dir.Read("registry.reg"); }
+
 CFakeClock::CFakeClock() { SetClock(this); }
 
 CFakeClock::~CFakeClock() { SetClock(nullptr); }

@@ -37,7 +37,9 @@ public:
     const CTempDir& Dir() const { return m_dir; }
     std::string HivePath() const { return m_dir.File("registry.reg"); }
     std::string WinDir() const { return m_dir.Path(); }
-    std::string HiveText() const { return m_dir.Read("registry.reg"); }
+    // The settings as the hive file holds them (on Windows: the registry
+    // tree in the same export format).
+    std::string HiveText() const;
 
 private:
     CTempDir m_dir;
