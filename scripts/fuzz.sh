@@ -27,7 +27,7 @@ for target in hive ini_import; do
     "build-fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
         -print_final_stats=1 -artifact_prefix="build-fuzz/artifacts/${target}-" \
         "$work" "fuzz/corpus/$target" 2>"build-fuzz/${target}.log" || status=$?
-    grep -E '^(stat::number_of_executed_units|stat::new_units_added|#[0-9]+ +DONE)' "build-fuzz/${target}.log" || true
+    grep -E '^(stat::number_of_executed_units|stat::new_units_added|#[0-9]+ +DONE|Done [0-9]+ runs)' "build-fuzz/${target}.log" || true
     rm -rf "$work"
     if [ "$status" != 0 ]; then
         echo "FAIL - ${target}_fuzzer (exit $status); its log:"
