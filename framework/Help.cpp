@@ -2,31 +2,33 @@
 // opened by the desktop's opener; the frame's help commands.
 #include "framework/Resources.h"
 #include "framework/Shell.h"
+#include "framework/System.h"
 #include "framework/WinApp.h"
 
 #include <filesystem>
-#include <system_error>
 
 namespace {
 constexpr UINT kIdpFailedToLaunchHelp = 0xF107;
 }
 
-#ifndef AFX_DOCDIR_FROM_BINDIR
-#define AFX_DOCDIR_FROM_BINDIR "../share/doc"
+// Where the installed tree keeps a program's manual, seen from the program's
+// folder, "{program}" standing for the program's file name: set by CMake
+// (on Linux ../share/doc/{program}/manual/index.html, where the build tree
+// keeps a copy beside bin/ too; on Windows manual/index.html beside the .exe).
+#ifndef AFX_HELP_FROM_BINDIR
+#define AFX_HELP_FROM_BINDIR "../share/doc/{program}/manual/index.html"
 #endif
 
-// <program folder>/../share/doc/<program name>/manual/index.html: where the
-// installed tree keeps a program's manual, and where the build tree keeps a
-// copy beside bin/. Empty when the program's own path is unknown.
+// The manual as installed. Empty when the program's own path is unknown.
 CString AfxDefaultHelpFilePath()
 {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty())
+    const std::filesystem::path exe(AfxProgramPath());
+    if (exe.empty())
         return CString();
-    const std::filesystem::path help =
-        exe.parent_path() / AFX_DOCDIR_FROM_BINDIR / exe.filename() / "manual" / "index.html";
-    return help.lexically_normal().string();
+    std::string strRelative = AFX_HELP_FROM_BINDIR;
+    if (const std::size_t nAt = strRelative.find("{program}"); nAt != std::string::npos)
+        strRelative.replace(nAt, 9, exe.filename().string());
+    return (exe.parent_path() / strRelative).lexically_normal().string();
 }
 
 void CWinApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/)

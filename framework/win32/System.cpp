@@ -30,3 +30,5 @@ void AfxInstallTerminateHandlers(void (*fnRequested)())
         return;
     w32::SetConsoleCloseHandler(OnConsoleClose);
 }
+
+std::string AfxProgramPath() { return w32::ProgramPath(); }

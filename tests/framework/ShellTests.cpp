@@ -2,12 +2,14 @@
 #include "framework/Resources.h"
 #include "framework/Shell.h"
 #include "framework/ShellPrivate.h"
+#include "framework/System.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -469,4 +471,22 @@ TEST_F(ShellTest, AnAreaThatAppearsIsOfferedToTheIconsThatFoundNone)
     AfxPortTrayAreaAppeared();
     AfxPumpMessages();
     EXPECT_EQ(m_wnd.m_messages.size(), 1u);
+}
+
+// Help Topics opens the manual where the installed tree keeps it: on Linux
+// <prefix>/share/doc/<program>/manual, on Windows the manual folder beside
+// the .exe, as the installer and the zips lay it out. Either way it is found
+// from the running program's own file, which must be known.
+TEST(HelpFile, IsTheManualAsInstalledFromTheRunningProgramsFolder)
+{
+    const std::filesystem::path exe(AfxProgramPath());
+    ASSERT_TRUE(std::filesystem::is_regular_file(exe)) << exe.string();
+    EXPECT_TRUE(exe.is_absolute());
+    const std::filesystem::path help(AfxDefaultHelpFilePath());
+    const std::filesystem::path relative = help.lexically_relative(exe.parent_path());
+    const std::filesystem::path onLinux =
+        std::filesystem::path("..") / "share" / "doc" / exe.filename() / "manual" / "index.html";
+    const std::filesystem::path onWindows = std::filesystem::path("manual") / "index.html";
+    EXPECT_TRUE(relative == onLinux || relative == onWindows) << help.string();
+    EXPECT_EQ(exe.extension() == ".exe", relative == onWindows) << help.string();
 }

@@ -1,5 +1,5 @@
-// The console's requests to end (SetConsoleCtrlHandler), for the framework's
-// system part (framework/win32/System.cpp).
+// The console's requests to end (SetConsoleCtrlHandler) and the program's
+// own file, for the framework's system part (framework/win32/System.cpp).
 #include "framework/win32/shim/Win32Shim.h"
 
 #include <windows.h>
@@ -19,6 +19,16 @@ BOOL WINAPI OnConsoleEvent(DWORD dwType)
 }
 
 }  // namespace
+
+std::string ProgramPath()
+{
+    // A path longer than MAX_PATH is cut, and then reported as a failure.
+    char szPath[MAX_PATH + 1] = {};
+    const DWORD nLength = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH + 1);
+    if (nLength == 0 || nLength > MAX_PATH)
+        return std::string();
+    return std::string(szPath, nLength);
+}
 
 void SetConsoleCloseHandler(void (*fn)())
 {

@@ -168,5 +168,7 @@ void SetTrayRecreateHandler(void (*fn)());
 // fn runs on the system's own thread when the console the program was
 // started from asks it to end (Ctrl+C, Ctrl+Break, the console closing).
 void SetConsoleCloseHandler(void (*fn)());
+// The running program's own file (GetModuleFileNameA); empty on failure.
+std::string ProgramPath();
 
 }  // namespace w32
