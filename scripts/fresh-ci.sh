@@ -59,6 +59,10 @@ in_root() {  # the processes that run in the root
     done
 }
 finish() {
+    # Every step is tried whatever the one before it returned: a process
+    # that ended by itself makes kill fail, and under set -e that once left
+    # the mounts in place.
+    set +e
     # What the run left behind (a server, a stopped run's build) goes first:
     # its open files would hold the mounts.
     in_root | xargs -r kill -TERM 2>/dev/null
