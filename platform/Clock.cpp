@@ -1,28 +1,12 @@
+// The clock the program reads, the system's or a test's, and what is built
+// on it; the system's own clock is one file per system (PosixClock.cpp,
+// win32/Clock.cpp).
 #include "platform/Clock.h"
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <ctime>
 
 namespace {
-
-class CSystemClock : public IClock {
-public:
-    DWORD GetTickCount() override
-    {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        return static_cast<DWORD>(ms.count());  // wraps like the real tick count
-    }
-    std::time_t Time() override { return std::time(nullptr); }
-    std::tm LocalTime(std::time_t t) override
-    {
-        std::tm tmOut{};
-        localtime_r(&t, &tmOut);
-        return tmOut;
-    }
-    void Sleep(DWORD dwMilliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
-};
 
 std::atomic<IClock*> s_pClock{nullptr};
 
@@ -32,9 +16,7 @@ IClock& Clock()
 {
     if (IClock* pClock = s_pClock.load())
         return *pClock;
-    // Never destroyed, like every global of the platform.
-    static auto* s_pSystemClock = new CSystemClock;
-    return *s_pSystemClock;
+    return SystemClock();
 }
 
 void SetClock(IClock* pClock) { s_pClock.store(pClock); }

@@ -16,6 +16,8 @@ public:
 };
 
 IClock& Clock();
+// The system's own clock, whatever SetClock installed.
+IClock& SystemClock();
 // Installs pClock as the clock (null restores the system clock).
 void SetClock(IClock* pClock);
 

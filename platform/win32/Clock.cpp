@@ -1,9 +1,7 @@
-// The clock on Windows: GetTickCount, Sleep and the C runtime's local time.
+// The system's clock on Windows: GetTickCount, Sleep and the C runtime's local time.
 #include "platform/Clock.h"
 #include "platform/win32/shim/Win32System.h"
 
-#include <atomic>
-#include <cstring>
 
 namespace {
 
@@ -20,30 +18,11 @@ public:
     void Sleep(DWORD dwMilliseconds) override { w32sys::Sleep(dwMilliseconds); }
 };
 
-std::atomic<IClock*> s_pClock{nullptr};
-
 }  // namespace
 
-IClock& Clock()
+IClock& SystemClock()
 {
-    if (IClock* pClock = s_pClock.load())
-        return *pClock;
     // Never destroyed, like every global of the platform.
     static auto* s_pSystemClock = new CSystemClock;
     return *s_pSystemClock;
-}
-
-void SetClock(IClock* pClock) { s_pClock.store(pClock); }
-
-DWORD GetTickCount() { return Clock().GetTickCount(); }
-
-void Sleep(DWORD dwMilliseconds) { Clock().Sleep(dwMilliseconds); }
-
-CString FormatLocalTime(const char* pszFormat)
-{
-    IClock& clock = Clock();
-    const std::tm tmNow = clock.LocalTime(clock.Time());
-    char szText[128];
-    const size_t nLength = std::strftime(szText, sizeof(szText), pszFormat, &tmNow);
-    return CString(szText, nLength);
 }
